@@ -1,0 +1,86 @@
+#pragma once
+
+#include "mqtt/qmqttsubscription.h"
+#include "mqtt/qmqtttopicfilter.h"
+#include "mqtt/qmqtttopicname.h"
+
+#include <QObject>
+#include <memory>
+
+// An MQTT 3.1.1 client with the API of the Qt MQTT classes this project uses, built on libmosquitto and
+// driven by the Qt event loop of the thread it lives in (socket notifiers and a one-second timer; no
+// threads). libmosquitto callbacks only record events; the signals are emitted after the library call has
+// returned, so a slot may call back into the client or delete it.
+class QMqttClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum ClientState {
+        Disconnected = 0,
+        Connecting,
+        Connected,
+    };
+    Q_ENUM(ClientState)
+
+    enum ClientError {
+        NoError = 0,
+        InvalidProtocolVersion = 1,
+        IdRejected = 2,
+        ServerUnavailable = 3,
+        BadUsernameOrPassword = 4,
+        NotAuthorized = 5,
+        TransportInvalid = 256,
+        ProtocolViolation,
+        UnknownError,
+    };
+    Q_ENUM(ClientError)
+
+    explicit QMqttClient(QObject* parent = nullptr);
+    ~QMqttClient() override;
+
+    void setHostname(const QString& hostname);
+    QString hostname() const;
+    void setPort(quint16 port);
+    quint16 port() const;
+    void setClientId(const QString& clientId);
+    QString clientId() const;
+    void setKeepAlive(quint16 keepAlive);
+    quint16 keepAlive() const;
+
+    // Last will, sent by the broker when the connection drops without a DISCONNECT. None by default.
+    void setWillTopic(const QString& willTopic);
+    QString willTopic() const;
+    void setWillMessage(const QByteArray& willMessage);
+    QByteArray willMessage() const;
+    void setWillQoS(quint8 willQoS);
+    quint8 willQoS() const;
+    void setWillRetain(bool willRetain);
+    bool willRetain() const;
+
+    ClientState state() const;
+    ClientError error() const;
+
+    // Null unless Connected or when the filter is invalid; the same object while that filter is active.
+    QMqttSubscription* subscribe(const QMqttTopicFilter& topic, quint8 qos = 0);
+    void unsubscribe(const QMqttTopicFilter& topic);
+    // -1 unless Connected or for an invalid topic; otherwise the message id (0 for QoS 0).
+    qint32 publish(const QMqttTopicName& topic, const QByteArray& message = QByteArray(), quint8 qos = 0,
+                   bool retain = false);
+
+public slots:
+    void connectToHost();
+    void disconnectFromHost();
+
+signals:
+    void connected();
+    void disconnected();
+    void messageReceived(const QByteArray& message, const QMqttTopicName& topic = QMqttTopicName());
+    void stateChanged(QMqttClient::ClientState state);
+    void errorChanged(QMqttClient::ClientError error);
+
+private:
+    friend class QMqttSubscription;
+    class Private;
+    std::unique_ptr<Private> d;
+};

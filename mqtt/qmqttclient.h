@@ -8,22 +8,33 @@
 #include <memory>
 
 // An MQTT 3.1.1 client with the API of the Qt MQTT classes this project uses, built on libmosquitto and
-// driven by the Qt event loop of the thread it lives in (socket notifiers and a one-second timer; no
-// threads). libmosquitto callbacks only record events; the signals are emitted after the library call has
-// returned, so a slot may call back into the client or delete it.
+// driven by the event loop of the thread it lives in; there are no threads. Socket notifiers call
+// mosquitto_loop_read/mosquitto_loop_write (the write notifier only while the library has data queued) and
+// a one-second timer calls mosquitto_loop_misc for keep-alive pings and time-outs. The libmosquitto
+// callbacks only append to an event queue; once the library call has returned, the queue is turned into
+// the signals of the client and its subscriptions. So a slot may call back into the client or delete it;
+// the client checks that it still exists after every emission.
+//
+// Signal timing: connectToHost() reports Connecting before it returns, Connected (then connected()) only
+// after the broker's CONNACK, and a failed attempt, a lost broker or a keep-alive time-out Disconnected
+// (then disconnected()) later from the event loop. disconnectFromHost() reports Disconnected before it
+// returns. connected()/disconnected() are left out when a slot of stateChanged() has already moved the
+// state on. Each attempt uses a fresh libmosquitto handle, so nothing of an earlier connection is resent.
 class QMqttClient : public QObject
 {
     Q_OBJECT
 
 public:
-    enum ClientState {
+    enum ClientState
+    {
         Disconnected = 0,
         Connecting,
         Connected,
     };
     Q_ENUM(ClientState)
 
-    enum ClientError {
+    enum ClientError
+    {
         NoError = 0,
         InvalidProtocolVersion = 1,
         IdRejected = 2,
@@ -66,7 +77,7 @@ public:
     void unsubscribe(const QMqttTopicFilter& topic);
     // -1 unless Connected or for an invalid topic; otherwise the message id (0 for QoS 0).
     qint32 publish(const QMqttTopicName& topic, const QByteArray& message = QByteArray(), quint8 qos = 0,
-                   bool retain = false);
+        bool retain = false);
 
 public slots:
     void connectToHost();

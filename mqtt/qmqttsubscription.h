@@ -13,7 +13,8 @@ class QMqttSubscription : public QObject
     Q_OBJECT
 
 public:
-    enum SubscriptionState {
+    enum SubscriptionState
+    {
         Unsubscribed = 0,
         SubscriptionPending,
         Subscribed,

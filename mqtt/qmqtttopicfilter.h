@@ -17,9 +17,15 @@ public:
     bool isValid() const;
     bool match(const QMqttTopicName& name) const;
 
-    friend bool operator==(const QMqttTopicFilter& lhs, const QMqttTopicFilter& rhs) { return lhs.m_filter == rhs.m_filter; }
+    friend bool operator==(const QMqttTopicFilter& lhs, const QMqttTopicFilter& rhs)
+    {
+        return lhs.m_filter == rhs.m_filter;
+    }
     friend bool operator!=(const QMqttTopicFilter& lhs, const QMqttTopicFilter& rhs) { return !(lhs == rhs); }
-    friend bool operator<(const QMqttTopicFilter& lhs, const QMqttTopicFilter& rhs) { return lhs.m_filter < rhs.m_filter; }
+    friend bool operator<(const QMqttTopicFilter& lhs, const QMqttTopicFilter& rhs)
+    {
+        return lhs.m_filter < rhs.m_filter;
+    }
 
 private:
     QString m_filter;

@@ -17,9 +17,15 @@ public:
     int levelCount() const;
     QStringList levels() const;
 
-    friend bool operator==(const QMqttTopicName& lhs, const QMqttTopicName& rhs) { return lhs.m_name == rhs.m_name; }
+    friend bool operator==(const QMqttTopicName& lhs, const QMqttTopicName& rhs)
+    {
+        return lhs.m_name == rhs.m_name;
+    }
     friend bool operator!=(const QMqttTopicName& lhs, const QMqttTopicName& rhs) { return !(lhs == rhs); }
-    friend bool operator<(const QMqttTopicName& lhs, const QMqttTopicName& rhs) { return lhs.m_name < rhs.m_name; }
+    friend bool operator<(const QMqttTopicName& lhs, const QMqttTopicName& rhs)
+    {
+        return lhs.m_name < rhs.m_name;
+    }
 
 private:
     QString m_name;

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The rules a topic name or filter must meet before it goes on the wire: not empty, valid UTF-8 without
+// the characters MQTT forbids (a broker drops a client that sends them), and the wildcard rules that
+// libmosquitto checks for names or for filters.
+namespace MqttTopicCheck {
+
+using Checker = int (*)(const char* pTopic);
+
+bool IsAcceptable(const QString& sTopic, Checker pCheck);
+
+} // namespace MqttTopicCheck

@@ -4,7 +4,7 @@ find_package(Qt5 5.15 REQUIRED COMPONENTS Test)
 
 set(OMBIX_TEST_ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen"
-    "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:check_initialization_order=1"
+    "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:check_initialization_order=1:fast_unwind_on_malloc=0"
     "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
 )

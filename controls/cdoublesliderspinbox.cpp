@@ -1,0 +1,113 @@
+#include "controls/cdoublesliderspinbox.h"
+
+#include <QDoubleSpinBox>
+#include <QSlider>
+#include <QtMath>
+#include <limits>
+
+namespace {
+
+// A spin-box value closer than this to the stored one counts as unchanged.
+constexpr double kSpinBoxTolerance = 0.001;
+
+void SetEnabledIfDifferent(QWidget* pWidget, bool bEnable)
+{
+    if (pWidget && pWidget->isEnabled() != bEnable)
+        pWidget->setEnabled(bEnable);
+}
+
+} // namespace
+
+CDoubleSliderSpinBox::CDoubleSliderSpinBox(QSlider* pSlider, QDoubleSpinBox* pSpinBox, QString sParamName,
+    double value, double minValue, double maxValue, double stepValue, bool bEnabled, bool bReadOnly)
+    : CControlBase(sParamName, QVariant(value), QVariant(minValue), QVariant(maxValue), QVariant(stepValue),
+        bEnabled, bReadOnly)
+    , m_pSlider(pSlider)
+    , m_pSpinBox(pSpinBox)
+    , m_nSliderWidth(0)
+    , m_bSliderPressed(true)
+{
+    ApplyRange();
+    if (m_pSlider) {
+        m_pSlider->setTracking(false);
+        connect(m_pSlider, SIGNAL(valueChanged(int)), this, SLOT(OnSliderChanged(int)));
+        connect(m_pSlider, SIGNAL(sliderPressed()), this, SLOT(OnSliderPressed()));
+        m_pSlider->setValue(ValueToSliderPosition(value));
+    }
+    if (m_pSpinBox)
+        connect(m_pSpinBox, SIGNAL(valueChanged(double)), this, SLOT(OnSpinBoxUpdated(double)));
+    EnableControl(EnabledByAttributes());
+}
+
+void CDoubleSliderSpinBox::EnableControl(bool bEnable)
+{
+    SetEnabledIfDifferent(m_pSlider, bEnable);
+    SetEnabledIfDifferent(m_pSpinBox, bEnable);
+}
+
+void CDoubleSliderSpinBox::UpdateRange() { ApplyRange(); }
+
+void CDoubleSliderSpinBox::SetValue(QVariant value)
+{
+    const double d = value.toDouble();
+    m_value = QVariant(d);
+    if (m_pSpinBox)
+        m_pSpinBox->setValue(d);
+    if (m_pSlider)
+        m_pSlider->setValue(ValueToSliderPosition(d));
+}
+
+void CDoubleSliderSpinBox::OnSpinBoxUpdated(double value)
+{
+    if (qAbs(value - m_value.toDouble()) <= kSpinBoxTolerance)
+        return;
+    m_value = QVariant(value);
+    if (m_pSlider)
+        m_pSlider->setValue(ValueToSliderPosition(value));
+    emit ValueChanged(m_sParamName, value, true);
+}
+
+void CDoubleSliderSpinBox::OnSliderChanged(int nValue)
+{
+    if (nValue == ValueToSliderPosition(m_value.toDouble()))
+        return;
+    const double v = m_minValue.toDouble() + (SliderRange() * nValue) / m_nSliderWidth;
+    m_value = QVariant(v);
+    if (m_pSpinBox)
+        m_pSpinBox->setValue(v);
+    emit ValueChanged(m_sParamName, v, false);
+}
+
+void CDoubleSliderSpinBox::OnSliderPressed() { m_bSliderPressed = true; }
+
+// The slider scale is re-read from its current width; the slider itself is not moved.
+void CDoubleSliderSpinBox::ApplyRange()
+{
+    if (m_pSlider) {
+        m_nSliderWidth = m_pSlider->width();
+        m_pSlider->setRange(0, m_nSliderWidth);
+    }
+    if (m_pSpinBox) {
+        m_pSpinBox->setRange(m_minValue.toDouble(), m_maxValue.toDouble());
+        const double step = m_stepValue.toDouble();
+        if (step > 0)
+            m_pSpinBox->setSingleStep(step);
+    }
+}
+
+double CDoubleSliderSpinBox::SliderRange() const { return m_maxValue.toDouble() - m_minValue.toDouble(); }
+
+// Equal bounds leave nothing to scale: every value sits at the slider's start. Values far outside the
+// bounds are held to the int range so that the rounding stays defined; the slider clamps them anyway.
+int CDoubleSliderSpinBox::ValueToSliderPosition(double v) const
+{
+    const double range = SliderRange();
+    if (range == 0.0)
+        return 0;
+    const double position = m_nSliderWidth * (v - m_minValue.toDouble()) / range;
+    if (qIsNaN(position))
+        return 0;
+    constexpr double kLowest = std::numeric_limits<int>::min() + 1.0;
+    constexpr double kHighest = std::numeric_limits<int>::max();
+    return qRound(qBound(kLowest, position, kHighest));
+}

@@ -1,6 +1,5 @@
 #include "mqtt/qmqttclientprivate.h"
 
-#include <QHostInfo>
 #include <QRandomGenerator>
 #include <mosquitto.h>
 #include <utility>
@@ -139,18 +138,14 @@ void QMqttClient::Private::StartAttempt()
         ConnectNextAddress();
         return;
     }
-    const quint64 nAttempt = m_nAttempt;
-    m_nLookupId = QHostInfo::lookupHost(m_sHostname, q, [this, nAttempt](const QHostInfo& info) {
-        if (nAttempt == m_nAttempt)
-            HostLookedUp(info);
-    });
+    m_pLookup = std::make_unique<CHostLookup>(
+        m_sHostname, [this](const QList<QHostAddress>& addresses) { HostLookedUp(addresses); });
 }
 
-void QMqttClient::Private::HostLookedUp(const QHostInfo& info)
+// Runs inside the lookup object's slot: it stays alive until the attempt ends.
+void QMqttClient::Private::HostLookedUp(const QList<QHostAddress>& addresses)
 {
-    m_nLookupId = -1;
-    if (info.error() == QHostInfo::NoError)
-        m_addresses = info.addresses();
+    m_addresses = addresses;
     m_nNextAddress = 0;
     ConnectNextAddress();
 }
@@ -231,10 +226,7 @@ void QMqttClient::Private::CloseHandle(bool bSayGoodbye)
 void QMqttClient::Private::TearDown(bool bSayGoodbye)
 {
     ++m_nAttempt;
-    if (m_nLookupId != -1) {
-        QHostInfo::abortHostLookup(m_nLookupId);
-        m_nLookupId = -1;
-    }
+    m_pLookup.reset();
     CloseHandle(bSayGoodbye);
     m_addresses.clear();
     m_nNextAddress = 0;

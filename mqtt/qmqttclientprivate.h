@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mqtt/chostlookup.h"
 #include "mqtt/qmqttclient.h"
 #include "mqtt/qmqttmessage.h"
 
@@ -13,7 +14,6 @@
 #include <QVector>
 #include <memory>
 
-class QHostInfo;
 struct mosquitto;
 struct mosquitto_message;
 
@@ -70,7 +70,7 @@ private:
     static void OnUnsubscribe(mosquitto* pMosq, void* pObj, int nMid);
 
     void StartAttempt();
-    void HostLookedUp(const QHostInfo& info);
+    void HostLookedUp(const QList<QHostAddress>& addresses);
     void ConnectNextAddress();
     bool OpenHandle(const QHostAddress& address);
     void FailLater(ClientError error);
@@ -103,11 +103,11 @@ private:
     std::unique_ptr<QSocketNotifier> m_pReadNotifier;
     std::unique_ptr<QSocketNotifier> m_pWriteNotifier;
     QTimer m_housekeeping;
-    int m_nLookupId = -1;
+    std::unique_ptr<CHostLookup> m_pLookup;
     QList<QHostAddress> m_addresses;
     int m_nNextAddress = 0;
     bool m_bLostQueued = false;
-    // Bumped when an attempt ends: late lookup results and deferred failures of older attempts are ignored.
+    // Bumped when an attempt ends: deferred failures of older attempts are ignored.
     quint64 m_nAttempt = 0;
     // Bumped on every state change: a follow-up signal is dropped once a slot has moved the state on.
     quint64 m_nTransition = 0;

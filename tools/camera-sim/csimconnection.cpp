@@ -1,0 +1,126 @@
+#include "csimconnection.h"
+
+#include "csimdevice.h"
+
+#include <QTextStream>
+#include <QtDebug>
+
+namespace {
+
+constexpr int nRetryIntervalMs = 1000;
+// How long a clean exit waits for the broker to see the DISCONNECT.
+constexpr int nGoodbyeTimeoutMs = 2000;
+
+} // namespace
+
+CSimConnection::CSimConnection(
+    CSimDevice* pDevice, const QString& sHost, quint16 nPort, int nLogIntervalMs, QObject* pParent)
+    : QObject(pParent)
+    , m_pDevice(pDevice)
+{
+    m_client.setHostname(sHost);
+    m_client.setPort(nPort);
+    m_client.setKeepAlive(60);
+    m_client.setWillTopic(CSimDevice::ConnectionStatusTopic());
+    m_client.setWillMessage(CSimDevice::ConnectionStatusMessage(QStringLiteral("offline")));
+    m_client.setWillQoS(0);
+    m_client.setWillRetain(true);
+
+    m_retryTimer.setInterval(nRetryIntervalMs);
+    m_logTimer.setInterval(nLogIntervalMs);
+    m_goodbyeTimer.setSingleShot(true);
+    m_goodbyeTimer.setInterval(nGoodbyeTimeoutMs);
+
+    connect(&m_retryTimer, &QTimer::timeout, this, &CSimConnection::Retry);
+    connect(&m_logTimer, &QTimer::timeout, m_pDevice, &CSimDevice::PublishLogLine);
+    connect(&m_goodbyeTimer, &QTimer::timeout, this, &CSimConnection::Finish);
+    connect(&m_client, &QMqttClient::stateChanged, this, &CSimConnection::OnStateChanged);
+    connect(&m_client, &QMqttClient::messageReceived, this, &CSimConnection::OnMessage);
+    connect(m_pDevice, &CSimDevice::Publish, this, &CSimConnection::Publish);
+}
+
+void CSimConnection::Start()
+{
+    m_retryTimer.start();
+    m_client.connectToHost();
+}
+
+void CSimConnection::Retry()
+{
+    if (m_client.state() != QMqttClient::Disconnected)
+        return;
+    if (!m_bReportedAway) {
+        m_bReportedAway = true;
+        qWarning().noquote() << QStringLiteral("no broker at %1:%2, retrying every second")
+                                    .arg(m_client.hostname())
+                                    .arg(m_client.port());
+    }
+    m_client.connectToHost();
+}
+
+void CSimConnection::OnStateChanged(QMqttClient::ClientState state)
+{
+    if (state == QMqttClient::Connected) {
+        OnConnected();
+        return;
+    }
+    if (state != QMqttClient::Disconnected)
+        return;
+    m_logTimer.stop();
+    if (m_bShuttingDown)
+        Finish();
+}
+
+void CSimConnection::OnConnected()
+{
+    m_bReportedAway = false;
+    for (const QString& sTopic : CSimDevice::CommandTopics()) {
+        if (!m_client.subscribe(QMqttTopicFilter(sTopic)))
+            qWarning().noquote() << QStringLiteral("could not subscribe to %1").arg(sTopic);
+    }
+    m_pDevice->Announce();
+    if (m_logTimer.interval() > 0)
+        m_logTimer.start();
+    // Scripts wait for this line; by now the device has sent its description and values.
+    QTextStream(stdout) << QStringLiteral("kavro-camera-sim: connected to %1:%2")
+                               .arg(m_client.hostname())
+                               .arg(m_client.port())
+                        << Qt::endl;
+}
+
+void CSimConnection::OnMessage(const QByteArray& payload, const QMqttTopicName& topic)
+{
+    m_pDevice->HandleMessage(topic.name(), payload);
+}
+
+void CSimConnection::Publish(const QString& sTopic, const QByteArray& payload, bool bRetain)
+{
+    if (m_client.publish(QMqttTopicName(sTopic), payload, 0, bRetain) < 0)
+        qWarning().noquote() << QStringLiteral("could not publish on %1").arg(sTopic);
+}
+
+void CSimConnection::Shutdown()
+{
+    if (m_bShuttingDown)
+        return;
+    m_bShuttingDown = true;
+    m_retryTimer.stop();
+    m_logTimer.stop();
+    if (m_client.state() != QMqttClient::Connected) {
+        QTimer::singleShot(0, this, &CSimConnection::Finish);
+        return;
+    }
+    // A clean DISCONNECT makes the broker drop the will, so the camera says goodbye itself.
+    m_pDevice->PublishOffline();
+    m_goodbyeTimer.start();
+    m_client.disconnectFromHost();
+}
+
+void CSimConnection::Finish()
+{
+    if (m_bFinished)
+        return;
+    m_bFinished = true;
+    m_goodbyeTimer.stop();
+    emit Finished();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "mqtt/qmqttclient.h"
+
+#include <QObject>
+#include <QTimer>
+
+class CSimDevice;
+
+// The camera's link to the broker. It connects with the last will "offline" on the connection status,
+// retries every second while the broker is away, announces the device on every (re)connect, feeds the
+// device the messages of its command topics, publishes what the device says and ticks its log stream.
+class CSimConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    CSimConnection(CSimDevice* pDevice, const QString& sHost, quint16 nPort, int nLogIntervalMs,
+        QObject* pParent = nullptr);
+
+    void Start();
+    // Reports "offline", leaves the broker and then emits Finished; at once when not connected.
+    void Shutdown();
+
+signals:
+    void Finished();
+
+private slots:
+    void Retry();
+    void OnStateChanged(QMqttClient::ClientState state);
+    void OnMessage(const QByteArray& payload, const QMqttTopicName& topic);
+    void Publish(const QString& sTopic, const QByteArray& payload, bool bRetain);
+
+private:
+    void OnConnected();
+    void Finish();
+
+    CSimDevice* m_pDevice;
+    QMqttClient m_client;
+    QTimer m_retryTimer;
+    QTimer m_logTimer;
+    QTimer m_goodbyeTimer;
+    bool m_bShuttingDown = false;
+    bool m_bFinished = false;
+    bool m_bReportedAway = false;
+};

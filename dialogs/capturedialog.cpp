@@ -21,10 +21,7 @@ CaptureDialog::CaptureDialog(QWidget* parent)
     UpdateFields();
 }
 
-CaptureDialog::~CaptureDialog()
-{
-    delete ui;
-}
+CaptureDialog::~CaptureDialog() { delete ui; }
 
 void CaptureDialog::UpdateFields()
 {
@@ -58,8 +55,8 @@ QString CaptureDialog::MakeFileName(QString sSuffix)
 
 QString CaptureDialog::ChooseFolder()
 {
-    return QFileDialog::getExistingDirectory(nullptr, tr("Select Image Folder"), m_sPath,
-                                             QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(
+        nullptr, tr("Select Image Folder"), m_sPath, QFileDialog::ShowDirsOnly);
 }
 
 void CaptureDialog::on_captureButton_clicked()
@@ -82,10 +79,7 @@ void CaptureDialog::on_pathPushButton_clicked()
     UpdateFields();
 }
 
-void CaptureDialog::on_baseFileNameLineEdit_textEdited(QString arg1)
-{
-    m_sBaseFileName = arg1;
-}
+void CaptureDialog::on_baseFileNameLineEdit_textEdited(QString arg1) { m_sBaseFileName = arg1; }
 
 void CaptureDialog::on_defaultNameCheckBox_clicked(bool checked)
 {

@@ -9,22 +9,10 @@ ConfigDataDlg::ConfigDataDlg(QWidget* parent)
     ui->setupUi(this);
 }
 
-ConfigDataDlg::~ConfigDataDlg()
-{
-    delete ui;
-}
+ConfigDataDlg::~ConfigDataDlg() { delete ui; }
 
-void ConfigDataDlg::AppendText(QString text)
-{
-    ui->teConfigData->appendPlainText(text);
-}
+void ConfigDataDlg::AppendText(QString text) { ui->teConfigData->appendPlainText(text); }
 
-void ConfigDataDlg::ClearText()
-{
-    ui->teConfigData->clear();
-}
+void ConfigDataDlg::ClearText() { ui->teConfigData->clear(); }
 
-void ConfigDataDlg::on_closeButton_clicked()
-{
-    close();
-}
+void ConfigDataDlg::on_closeButton_clicked() { close(); }

@@ -88,7 +88,7 @@ void QMqttClient::Private::OnMessage(mosquitto*, void* pObj, const mosquitto_mes
     const QByteArray payload(static_cast<const char*>(pMessage->payload), pMessage->payloadlen);
     const QMqttMessage message(
         QMqttTopicName(QString::fromUtf8(pMessage->topic)), payload, quint8(pMessage->qos), pMessage->retain);
-    static_cast<Private*>(pObj)->m_events.enqueue({ Event::Message, 0, pMessage->mid, message });
+    static_cast<Private*>(pObj)->m_events.enqueue({ Event::Message, 0, 0, message });
 }
 
 void QMqttClient::Private::OnSubscribe(mosquitto*, void* pObj, int nMid, int nCount, const int* pGranted)

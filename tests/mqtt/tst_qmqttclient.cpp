@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QtTest>
+#include <ctime>
 
 using namespace MqttTestSupport;
 
@@ -65,6 +66,7 @@ private slots:
     void disconnectReportsSynchronously_data();
     void disconnectReportsSynchronously();
     void brokerLossAndReconnect();
+    void idleConnectionDoesNotSpin();
     void connectsByHostName();
     void unresolvableHostEndsDisconnected();
     void requestsWithoutConnectionAreRejected();
@@ -201,6 +203,20 @@ void TestMqttClient::brokerLossAndReconnect()
     QCOMPARE(client.publish(QStringLiteral("/loss/after"), "new"), 0);
     QTRY_COMPARE_WITH_TIMEOUT(messageSpy.count(), 1, kTimeoutMs);
     QCOMPARE(messageSpy.at(0).at(0).toByteArray(), QByteArray("new"));
+}
+
+// The write notifier must be off while nothing is queued, or the event loop spins at full load.
+void TestMqttClient::idleConnectionDoesNotSpin()
+{
+    QMqttClient client;
+    QVERIFY(ConnectTo(client, m_broker));
+    QVERIFY(WaitForSubscribed(client.subscribe(QStringLiteral("/idle"))));
+
+    const std::clock_t start = std::clock();
+    QTest::qWait(1000);
+    const double dCpuSeconds = double(std::clock() - start) / CLOCKS_PER_SEC;
+    QVERIFY2(dCpuSeconds < 0.3, qPrintable(QString::number(dCpuSeconds)));
+    QCOMPARE(client.state(), QMqttClient::Connected);
 }
 
 void TestMqttClient::connectsByHostName()

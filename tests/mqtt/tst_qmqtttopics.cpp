@@ -14,8 +14,6 @@ private slots:
     void filterValidity();
     void filterMatch_data();
     void filterMatch();
-    void nameLevels_data();
-    void nameLevels();
 };
 
 void TestMqttTopics::nameValidity_data()
@@ -105,26 +103,6 @@ void TestMqttTopics::filterMatch()
     QFETCH(QString, name);
     QFETCH(bool, matches);
     QCOMPARE(QMqttTopicFilter(filter).match(QMqttTopicName(name)), matches);
-}
-
-void TestMqttTopics::nameLevels_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("levels");
-
-    QTest::newRow("leading slash") << "/hdr/config" << QStringList { "", "hdr", "config" };
-    QTest::newRow("one level") << "status" << QStringList { "status" };
-    QTest::newRow("trailing slash") << "a/" << QStringList { "a", "" };
-    QTest::newRow("empty") << "" << QStringList();
-}
-
-void TestMqttTopics::nameLevels()
-{
-    QFETCH(QString, name);
-    QFETCH(QStringList, levels);
-    const QMqttTopicName topic(name);
-    QCOMPARE(topic.levels(), levels);
-    QCOMPARE(topic.levelCount(), levels.size());
 }
 
 QTEST_GUILESS_MAIN(TestMqttTopics)

@@ -13,16 +13,25 @@
 
 namespace {
 
-enum class EKind { Boolean, Binary, Multi, Slider, Combo };
+enum class EKind
+{
+    Boolean,
+    Binary,
+    Multi,
+    Slider,
+    Combo
+};
 
-enum ERowFlag {
+enum ERowFlag
+{
     eNoFlags = 0,
     eEnabled = 1, // widgets enabled until the window's disconnected look takes over
     eReadOnly = 2,
     eHidden = 4, // registered and kept in step with the device, but never visible
 };
 
-struct SControlRow {
+struct SControlRow
+{
     EKind eKind;
     QString sParamName;
     QObject* pWidget; // button, slider, combo box or button group, by kind; null: spin box only
@@ -39,35 +48,35 @@ struct SControlRow {
 
 SControlRow Boolean(const char* sParamName, QAbstractButton* pButton, bool value, int nFlags = eNoFlags)
 {
-    return { EKind::Boolean, QString::fromLatin1(sParamName), pButton, nullptr, value ? 1.0 : 0.0, 0, 0, 0, {}, 0,
-             {}, nFlags };
+    return { EKind::Boolean, QString::fromLatin1(sParamName), pButton, nullptr, value ? 1.0 : 0.0, 0, 0, 0,
+        {}, 0, {}, nFlags };
 }
 
 SControlRow Binary(const char* sParamName, QAbstractButton* pButton, quint32 value, int nFlags = eNoFlags)
 {
-    return { EKind::Binary, QString::fromLatin1(sParamName), pButton, nullptr, double(value), 0, 0, 0, {}, 0, {},
-             nFlags };
+    return { EKind::Binary, QString::fromLatin1(sParamName), pButton, nullptr, double(value), 0, 0, 0, {}, 0,
+        {}, nFlags };
 }
 
-SControlRow Multi(const char* sParamName, QButtonGroup* pGroup, const QMap<QAbstractButton*, QVariant>& buttonValues,
-                  quint32 value)
+SControlRow Multi(const char* sParamName, QButtonGroup* pGroup,
+    const QMap<QAbstractButton*, QVariant>& buttonValues, quint32 value)
 {
     return { EKind::Multi, QString::fromLatin1(sParamName), pGroup, nullptr, double(value), 0, 0, 0, {}, 0,
-             buttonValues, eNoFlags };
+        buttonValues, eNoFlags };
 }
 
-SControlRow Slider(const char* sParamName, QSlider* pSlider, QDoubleSpinBox* pSpinBox, double value, double minValue,
-                   double maxValue, double stepValue)
+SControlRow Slider(const char* sParamName, QSlider* pSlider, QDoubleSpinBox* pSpinBox, double value,
+    double minValue, double maxValue, double stepValue)
 {
-    return { EKind::Slider, QString::fromLatin1(sParamName), pSlider, pSpinBox, value, minValue, maxValue, stepValue,
-             {}, 0, {}, eNoFlags };
+    return { EKind::Slider, QString::fromLatin1(sParamName), pSlider, pSpinBox, value, minValue, maxValue,
+        stepValue, {}, 0, {}, eNoFlags };
 }
 
 SControlRow Combo(const char* sParamName, QComboBox* pComboBox, const QMap<quint32, QString>& options,
-                  int nCurrentIndex, quint32 value, int nFlags = eNoFlags)
+    int nCurrentIndex, quint32 value, int nFlags = eNoFlags)
 {
-    return { EKind::Combo, QString::fromLatin1(sParamName), pComboBox, nullptr, double(value), 0, 0, 0, options,
-             nCurrentIndex, {}, nFlags };
+    return { EKind::Combo, QString::fromLatin1(sParamName), pComboBox, nullptr, double(value), 0, 0, 0,
+        options, nCurrentIndex, {}, nFlags };
 }
 
 } // namespace
@@ -80,8 +89,8 @@ void MainWindow::RegisterControls()
         Boolean("autoEVsEnable", ui->deltaEvCB, false),
         Boolean("autoCCMEnable", ui->accmCB, false),
         Boolean("awbUnity", ui->unityButton, false),
-        Multi("freq", ui->sysFreqButtonGroup, { { ui->sysFreq50RB, QVariant(50) }, { ui->sysFreq60RB, QVariant(60) } },
-              0),
+        Multi("freq", ui->sysFreqButtonGroup,
+            { { ui->sysFreq50RB, QVariant(50) }, { ui->sysFreq60RB, QVariant(60) } }, 0),
         Boolean("autoGainEnable", ui->autoGainButton, false),
         Boolean("flipXY", ui->flipImageCB, false),
         Slider("aroGlobalGain", ui->sensorGainSlider, ui->sensorGainSpinBox, 1.0, 0.0, 10.0, 0.0),
@@ -96,8 +105,8 @@ void MainWindow::RegisterControls()
         Slider("vgComp", ui->vgCompSlider, ui->vgCompSpinBox, 0.0, 0.0, 1.0, 0.001),
         Slider("aeSpeed", ui->AESpeedSlider, ui->AESpeedSpinBox, 0.0, 0.0, 1.0, 0.01),
         Boolean("awbEn", ui->awbCB, false),
-        Combo("highlightMode", ui->highlightsCmbBox, { { 5, "Highlights" }, { 3, "Mid Tones" }, { 1, "Shadows" } }, 1,
-              0, eEnabled),
+        Combo("highlightMode", ui->highlightsCmbBox,
+            { { 5, "Highlights" }, { 3, "Mid Tones" }, { 1, "Shadows" } }, 1, 0, eEnabled),
         Boolean("autoExpEnable", ui->autoExpCB, false),
         Boolean("longExpEnable", ui->longExpCB, false, eReadOnly | eHidden),
         Boolean("lfmExpEnable", ui->lfmExpCB, false, eReadOnly | eHidden),
@@ -108,10 +117,11 @@ void MainWindow::RegisterControls()
         Slider("yNoiseThresh", ui->yThreshSlider, ui->yThreshSpinBox, 152.0, 0.0, 4095.0, 40.0),
         Slider("crcbNoiseThresh", ui->crcbThreshSlider, ui->crcbThreshSpinBox, 152.0, 0.0, 4095.0, 40.0),
         Binary("osdhist", ui->histoEnButton, 0, eReadOnly),
-        Combo("osdcolor", ui->histoColorCmbBox, { { 0, "All" }, { 1, "Red" }, { 2, "Green" }, { 3, "Blue" } }, 0, 0),
+        Combo("osdcolor", ui->histoColorCmbBox, { { 0, "All" }, { 1, "Red" }, { 2, "Green" }, { 3, "Blue" } },
+            0, 0),
         Combo("osdfoi", ui->histoFoiCmbBox, { { 0, "Long" }, { 1, "Middle" }, { 2, "Short" } }, 0, 0),
         Combo("osdloc", ui->histoLocCmbBox,
-              { { 0, "Top Left" }, { 1, "Top Right" }, { 2, "Bot Left" }, { 3, "Bot Right" } }, 0, 0),
+            { { 0, "Top Left" }, { 1, "Top Right" }, { 2, "Bot Left" }, { 3, "Bot Right" } }, 0, 0),
         Slider("w", ui->wSlider, ui->wSpinBox, 0.0, -8.0, 8.0, 0.0),
         Slider("blackLevel", ui->blackLevelSlider, ui->blackLevelSpinBox, 0.0, 0.0, 32.0, 1.0),
     };
@@ -122,30 +132,30 @@ void MainWindow::RegisterControls()
         switch (row.eKind) {
         case EKind::Boolean:
             AddBooleanOption(nullptr, qobject_cast<QAbstractButton*>(row.pWidget), nullptr, row.sParamName,
-                             row.value != 0.0, bEnabled, bReadOnly);
+                row.value != 0.0, bEnabled, bReadOnly);
             break;
         case EKind::Binary:
             AddBinaryOption(nullptr, qobject_cast<QAbstractButton*>(row.pWidget), nullptr, row.sParamName,
-                            quint32(row.value), bEnabled, bReadOnly);
+                quint32(row.value), bEnabled, bReadOnly);
             break;
         case EKind::Multi: {
             auto* pControl = new CMultiOption(qobject_cast<QButtonGroup*>(row.pWidget), row.sParamName,
-                                              row.buttonValues, quint32(row.value), bEnabled, bReadOnly);
+                row.buttonValues, quint32(row.value), bEnabled, bReadOnly);
             m_controls[row.sParamName] = pControl;
             connect(pControl, SIGNAL(ValueChanged(QString, quint32, bool)), this,
-                    SLOT(ValueChanged(QString, quint32, bool)));
+                SLOT(ValueChanged(QString, quint32, bool)));
             break;
         }
         case EKind::Slider:
-            AddDoubleSliderSpinBox(qobject_cast<QSlider*>(row.pWidget), row.pSpinBox, row.sParamName, row.value,
-                                   row.minValue, row.maxValue, row.stepValue, bEnabled, bReadOnly);
+            AddDoubleSliderSpinBox(qobject_cast<QSlider*>(row.pWidget), row.pSpinBox, row.sParamName,
+                row.value, row.minValue, row.maxValue, row.stepValue, bEnabled, bReadOnly);
             break;
         case EKind::Combo: {
             CComboBoxOptions options;
             options.m_options = row.options;
             options.m_nCurrentIndex = row.nCurrentIndex;
-            AddComboBoxOption(qobject_cast<QComboBox*>(row.pWidget), row.sParamName, options, quint32(row.value),
-                              bEnabled, bReadOnly);
+            AddComboBoxOption(qobject_cast<QComboBox*>(row.pWidget), row.sParamName, options,
+                quint32(row.value), bEnabled, bReadOnly);
             break;
         }
         }
@@ -154,36 +164,40 @@ void MainWindow::RegisterControls()
     }
 }
 
-void MainWindow::AddBooleanOption(QButtonGroup* pGroup, QAbstractButton* pButton, QAbstractButton* pSecondButton,
-                                  QString sParamName, bool value, bool bEnabled, bool bReadOnly)
+void MainWindow::AddBooleanOption(QButtonGroup* pGroup, QAbstractButton* pButton,
+    QAbstractButton* pSecondButton, QString sParamName, bool value, bool bEnabled, bool bReadOnly)
 {
-    auto* pControl = new CBooleanOption(pGroup, pButton, pSecondButton, sParamName, value, bEnabled, bReadOnly);
+    auto* pControl
+        = new CBooleanOption(pGroup, pButton, pSecondButton, sParamName, value, bEnabled, bReadOnly);
     m_controls[sParamName] = pControl;
     connect(pControl, SIGNAL(ValueChanged(QString, bool)), this, SLOT(ValueChanged(QString, bool)));
 }
 
-void MainWindow::AddBinaryOption(QButtonGroup* pGroup, QAbstractButton* pButton, QAbstractButton* pSecondButton,
-                                 QString sParamName, quint32 value, bool bEnabled, bool bReadOnly)
+void MainWindow::AddBinaryOption(QButtonGroup* pGroup, QAbstractButton* pButton,
+    QAbstractButton* pSecondButton, QString sParamName, quint32 value, bool bEnabled, bool bReadOnly)
 {
-    auto* pControl = new CBinaryOption(pGroup, pButton, pSecondButton, sParamName, value, bEnabled, bReadOnly);
+    auto* pControl
+        = new CBinaryOption(pGroup, pButton, pSecondButton, sParamName, value, bEnabled, bReadOnly);
     m_controls[sParamName] = pControl;
-    connect(pControl, SIGNAL(ValueChanged(QString, quint32, bool)), this, SLOT(ValueChanged(QString, quint32, bool)));
+    connect(pControl, SIGNAL(ValueChanged(QString, quint32, bool)), this,
+        SLOT(ValueChanged(QString, quint32, bool)));
 }
 
 void MainWindow::AddComboBoxOption(QComboBox* pComboBox, QString sParamName, const CComboBoxOptions& options,
-                                   quint32 value, bool bEnabled, bool bReadOnly)
+    quint32 value, bool bEnabled, bool bReadOnly)
 {
     auto* pControl = new CComboBoxOption(pComboBox, sParamName, options, value, bEnabled, bReadOnly);
     m_controls[sParamName] = pControl;
-    connect(pControl, SIGNAL(ValueChanged(QString, quint32, bool)), this, SLOT(ValueChanged(QString, quint32, bool)));
+    connect(pControl, SIGNAL(ValueChanged(QString, quint32, bool)), this,
+        SLOT(ValueChanged(QString, quint32, bool)));
 }
 
-void MainWindow::AddDoubleSliderSpinBox(QSlider* pSlider, QDoubleSpinBox* pSpinBox, QString sParamName, double value,
-                                        double minValue, double maxValue, double stepValue, bool bEnabled,
-                                        bool bReadOnly)
+void MainWindow::AddDoubleSliderSpinBox(QSlider* pSlider, QDoubleSpinBox* pSpinBox, QString sParamName,
+    double value, double minValue, double maxValue, double stepValue, bool bEnabled, bool bReadOnly)
 {
-    auto* pControl = new CDoubleSliderSpinBox(pSlider, pSpinBox, sParamName, value, minValue, maxValue, stepValue,
-                                              bEnabled, bReadOnly);
+    auto* pControl = new CDoubleSliderSpinBox(
+        pSlider, pSpinBox, sParamName, value, minValue, maxValue, stepValue, bEnabled, bReadOnly);
     m_controls[sParamName] = pControl;
-    connect(pControl, SIGNAL(ValueChanged(QString, double, bool)), this, SLOT(ValueChanged(QString, double, bool)));
+    connect(pControl, SIGNAL(ValueChanged(QString, double, bool)), this,
+        SLOT(ValueChanged(QString, double, bool)));
 }

@@ -1,0 +1,660 @@
+#include "app/mainwindow.h"
+
+#include "dialogs/capturedialog.h"
+#include "dialogs/configdatadlg.h"
+#include "model/ckavroparam.h"
+#include "ui_mainwindow.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QJsonParseError>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QResizeEvent>
+#include <QSaveFile>
+#include <QShowEvent>
+#include <QStandardPaths>
+#include <QSvgWidget>
+#include <QTimer>
+#include <utility>
+
+namespace {
+
+// Process-wide: only the first show of the window collapses the advanced panel.
+bool s_bFirstShow = true;
+
+constexpr int kAdvancedPanelWidth = 500;
+constexpr int kFirstDelayedSendMs = 1250;
+constexpr int kFollowingDelayedSendMs = 750;
+
+const QString kParamsConfig = QStringLiteral("params_config");
+const QString kParamsStatus = QStringLiteral("params_status");
+const QString kParamsSet = QStringLiteral("params_set");
+const QString kControlSet = QStringLiteral("control_set");
+const QString kLogTopic = QStringLiteral("/hdr/status/logs");
+
+QString ConnectText() { return MainWindow::tr("Connect"); }
+
+QString AbortText() { return MainWindow::tr("Abort"); }
+
+QString DisconnectText() { return MainWindow::tr("Disconnect"); }
+
+// The attribute stored under sKey, or null. Never inserts into the record.
+const CKavroType* Attribute(const CKavroParam* pRecord, const QString& sKey)
+{
+    return pRecord->value(sKey, nullptr);
+}
+
+// Viewer text of one configuration record: a heading with topic, subtopic and parameter name, then the
+// attributes in key order inside braces.
+QString ConfigRecordText(
+    const QString& topic, const QString& subtopic, const QString& paramName, const CKavroParam& record)
+{
+    QStringList attributes;
+    for (auto it = record.constBegin(); it != record.constEnd(); ++it)
+        attributes << QStringLiteral("\"%1\":\"%2\"").arg(it.key(), it.value()->ToString());
+
+    QString sText = subtopic == QLatin1String("parameters") ? QString() : QStringLiteral("\n");
+    sText += QStringLiteral("\n%1/%2/%3:\n    { ").arg(topic, subtopic, paramName);
+    sText += attributes.join(QStringLiteral(", ")) + QStringLiteral(" }");
+    return sText;
+}
+
+// A payload as pane text: UTF-8 up to its first NUL byte.
+QString PayloadText(const QByteArray& msgData)
+{
+    return QString::fromUtf8(msgData.constData(), int(qstrnlen(msgData.constData(), uint(msgData.size()))));
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , m_pConfigDataDlg(std::make_shared<ConfigDataDlg>(this))
+    , m_pCaptureDlg(std::make_shared<CaptureDialog>(this))
+    , m_compactSize(0, 0)
+    , m_bUpdatingFromDevice(false)
+    , m_bClosing(false)
+    , m_bAdvancedShown(false)
+    , ui(std::make_shared<Ui::MainWindow>())
+    , m_nCaptureState(0)
+{
+    ui->setupUi(this);
+    ui->sensorLabel->hide();
+    ui->logoSensorButton->hide();
+    setWindowIcon(QIcon(QStringLiteral(":/icon.svg")));
+    m_sAppFolder
+        = QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+            + QLatin1Char('/') + QCoreApplication::applicationName());
+
+    LoadConfiguration();
+
+    connect(ui->resizeButton, &QPushButton::clicked, this, &MainWindow::onResizeButtonClicked);
+    connect(ui->logoButton, &QPushButton::clicked, this, &MainWindow::onLogoButtonClicked);
+    connect(ui->logoSensorButton, &QPushButton::clicked, this, &MainWindow::onLogoSensorButtonClicked);
+    AddLogo();
+    ui->viewConfigDataButton->hide();
+    connect(m_pCaptureDlg.get(), &CaptureDialog::startCapture, this, &MainWindow::captureCommandSlot);
+    connect(this, &MainWindow::captureCommand, this,
+        qOverload<QString, quint32, bool>(&MainWindow::ValueChanged));
+
+    EnableDeviceControls(false);
+    for (QWidget* pWidget :
+        { static_cast<QWidget*>(ui->captureDlgButton), static_cast<QWidget*>(ui->tonemapCB),
+            static_cast<QWidget*>(ui->longExpCB), static_cast<QWidget*>(ui->lfmExpCB) })
+        pWidget->setVisible(false);
+}
+
+MainWindow::~MainWindow()
+{
+    m_bClosing = true;
+    m_kavroComm.Disconnect(true);
+    // Nothing the link does from here on may reach a window whose members are going away.
+    m_kavroComm.disconnect(this);
+
+    m_controls.DeleteAll();
+    qDeleteAll(m_pendingValues);
+    m_pendingValues.clear();
+
+    m_pDelayedSendTimer.reset();
+    m_pConfigDataDlg.reset();
+    m_pCaptureDlg.reset();
+    ui.reset();
+}
+
+void MainWindow::AddLogo()
+{
+    auto* pLogo = new QSvgWidget(QStringLiteral(":/logo.svg"), this);
+    pLogo->setFixedSize(130, 100);
+    pLogo->setStyleSheet(QStringLiteral("background: transparent"));
+    pLogo->setContentsMargins(0, 0, 0, 0);
+
+    auto* pLayout = new QHBoxLayout;
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    ui->logoButton->setLayout(pLayout);
+    pLayout->addWidget(pLogo);
+    pLayout->setStretch(0, 0);
+}
+
+QStringList MainWindow::DeviceInfo() const
+{
+    return { m_sFpgaVersion, m_sFpgaDate, m_sSoftwareVersion, m_sSoftwareDate, m_sBoardType, m_sBoardVersion,
+        m_sSensorManufacturer, m_sSensorModel };
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Look and size of the window
+
+void MainWindow::EnableDeviceControls(bool bEnable)
+{
+    for (QWidget* pWidget : { static_cast<QWidget*>(ui->leFileName),
+             static_cast<QWidget*>(ui->btnLoadDefaults), static_cast<QWidget*>(ui->loadButton),
+             static_cast<QWidget*>(ui->saveButton), static_cast<QWidget*>(ui->highlightsCmbBox) })
+        pWidget->setEnabled(bEnable);
+
+    ui->logoSensorButton->setVisible(bEnable);
+    ui->sensorLabel->setVisible(bEnable);
+    if (bEnable)
+        return;
+
+    // The device enables each control again with the attributes it sends.
+    for (CControlBase* pControl : qAsConst(m_controls)) {
+        if (pControl)
+            pControl->EnableControl(false);
+    }
+    m_pConfigDataDlg->ClearText();
+}
+
+void MainWindow::CollapseAdvanced()
+{
+    ui->advancedGroupBox->hide();
+    m_bAdvancedShown = false;
+    if (m_compactSize.isNull()) {
+        m_compactSize = minimumSizeHint();
+        resize(minimumSizeHint());
+        adjustSize();
+        m_compactSize = size();
+    } else {
+        resize(m_compactSize);
+    }
+    ui->resizeButton->setText(tr("Advanced"));
+}
+
+void MainWindow::ExpandAdvanced()
+{
+    ui->advancedGroupBox->show();
+    m_bAdvancedShown = true;
+    resize(width() + kAdvancedPanelWidth, height());
+    ui->resizeButton->setText(tr("Less"));
+}
+
+void MainWindow::onResizeButtonClicked(bool checked)
+{
+    if (checked)
+        ExpandAdvanced();
+    else
+        CollapseAdvanced();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!s_bFirstShow)
+        return;
+    CollapseAdvanced();
+    s_bFirstShow = false;
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_compactSize.isNull())
+        return;
+    m_compactSize = size();
+    if (m_bAdvancedShown)
+        m_compactSize.rwidth() -= kAdvancedPanelWidth;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Settings file
+
+QString MainWindow::ConfigFilePath() const { return m_sAppFolder + QStringLiteral("/UCControlConfig.json"); }
+
+void MainWindow::LoadConfiguration()
+{
+    QString sMessage;
+
+    QFile defaultsFile(QStringLiteral(":/default-config.json"));
+    defaultsFile.open(QIODevice::ReadOnly);
+    const QByteArray defaultText = defaultsFile.readAll();
+    QJsonParseError error;
+    const QJsonDocument defaults = QJsonDocument::fromJson(defaultText, &error);
+
+    RegisterControls();
+
+    if (error.error != QJsonParseError::NoError) {
+        sMessage += tr("\n\nError loading config defaults:\n\n") + error.errorString() + tr("\nOffset: ")
+            + QString::number(error.offset) + QStringLiteral("\n\n") + QString::fromUtf8(defaultText);
+    } else {
+        ApplyBrokerAddress(defaults.object());
+        ApplyMqttConfig(defaults.object());
+    }
+
+    QFile file(ConfigFilePath());
+    if (EnsureFolder(m_sAppFolder) && file.open(QIODevice::ReadOnly)) {
+        const QByteArray fileText = file.readAll();
+        file.close();
+        m_configDoc = QJsonDocument::fromJson(fileText, &error);
+        if (error.error != QJsonParseError::NoError) {
+            sMessage += tr("\n\nError loading config json file:\n\n") + ConfigFilePath()
+                + QStringLiteral("\n\n") + error.errorString() + tr("\nOffset: ")
+                + QString::number(error.offset);
+        } else {
+            ApplyBrokerAddress(m_configDoc.object());
+        }
+    }
+
+    if (sMessage.isEmpty())
+        return;
+    QMessageBox::warning(nullptr, tr("Load Configuration"), sMessage);
+    AppendMessage(sMessage);
+}
+
+void MainWindow::ApplyBrokerAddress(const QJsonObject& root)
+{
+    if (!root.contains(QLatin1String("broker_address")))
+        return;
+    const QJsonObject address = root.value(QLatin1String("broker_address")).toObject();
+    if (address.contains(QLatin1String("url")))
+        ui->leBrokerURL->setText(address.value(QLatin1String("url")).toString());
+    if (address.contains(QLatin1String("port")))
+        ui->leBrokerPort->setText(address.value(QLatin1String("port")).toString());
+}
+
+void MainWindow::ApplyMqttConfig(const QJsonObject& root)
+{
+    m_kavroComm.ReadTopicConfig(root.value(QLatin1String("mqtt_config")).toObject());
+
+    connect(&m_kavroComm, &CKavroComm::ConnectionStatusUpdate, this, &MainWindow::ConnectionStatusUpdate,
+        Qt::UniqueConnection);
+    connect(&m_kavroComm, &CKavroComm::DataUpdate, this, &MainWindow::DataUpdate, Qt::UniqueConnection);
+    connect(&m_kavroComm, &CKavroComm::MessageUpdate, this, &MainWindow::MessageUpdate, Qt::UniqueConnection);
+    // SetDeviceState is private to the link, so this one is made by name.
+    connect(this, SIGNAL(UpdateDeviceState(bool)), &m_kavroComm, SLOT(SetDeviceState(bool)),
+        Qt::UniqueConnection);
+}
+
+void MainWindow::SaveConfiguration(const QString& url, const QString& port)
+{
+    QJsonObject root = m_configDoc.object();
+    QJsonObject address = root.value(QLatin1String("broker_address")).toObject();
+
+    bool bChanged = false;
+    for (const auto& member :
+        { std::make_pair(QStringLiteral("url"), url), std::make_pair(QStringLiteral("port"), port) }) {
+        if (!address.contains(member.first) || address.value(member.first).toString() != member.second) {
+            address.insert(member.first, member.second);
+            bChanged = true;
+        }
+    }
+    if (!bChanged)
+        return;
+
+    root.insert(QStringLiteral("broker_address"), address);
+    m_configDoc = QJsonDocument(root);
+    const QByteArray text = m_configDoc.toJson(QJsonDocument::Indented);
+
+    // Written beside the old file and renamed over it only when every byte is written, so a failed write
+    // leaves the old file in place. Unbuffered: a buffered QSaveFile loses the error of its final flush and
+    // would commit a short file.
+    QSaveFile file(ConfigFilePath());
+    const bool bSaved = EnsureFolder(m_sAppFolder) && file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+        && file.write(text) == text.size() && file.commit();
+    if (!bSaved) {
+        QMessageBox::warning(nullptr, tr("Save Configuration"),
+            tr("Error opening config json file to save:\n\n") + ConfigFilePath());
+    }
+}
+
+bool MainWindow::EnsureFolder(const QString& path)
+{
+    if (QDir(path).exists())
+        return true;
+    return QDir().mkpath(path);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Connection panel
+
+void MainWindow::on_btnConnect_clicked()
+{
+    if (ui->btnConnect->text() != ConnectText()) {
+        // The panel follows the status update that the disconnect produces.
+        m_kavroComm.Disconnect(true);
+        return;
+    }
+
+    const QString url = ui->leBrokerURL->text().trimmed();
+    const QString port = ui->leBrokerPort->text().trimmed();
+    if (url.isEmpty() || port.isEmpty()) {
+        QMessageBox::warning(
+            nullptr, tr("Connect"), tr("To connect with the camera, the url and port must not be blank."));
+        return;
+    }
+    static const QRegularExpression digitsOnly(QStringLiteral("\\A[0-9]+\\z"));
+    if (!digitsOnly.match(port).hasMatch()) {
+        QMessageBox::warning(
+            nullptr, tr("Connect"), tr("To connect with the camera, port must be all digits."));
+        return;
+    }
+
+    SaveConfiguration(url, port);
+    m_kavroComm.Connect(url, port.toUShort(nullptr, 10));
+    ui->btnConnect->setText(AbortText());
+}
+
+void MainWindow::ConnectionStatusUpdate(bool bConnected, QString connectionStatus)
+{
+    AppendMessage(
+        tr("Broker %1; Status: %2").arg(bConnected ? tr("Connected") : tr("Disconnected"), connectionStatus));
+    if (bConnected)
+        return;
+
+    if (ui->btnConnect->text() == DisconnectText()) {
+        ui->btnConnect->setText(ConnectText());
+        EnableDeviceControls(false);
+        if (m_bClosing)
+            return;
+        if (m_kavroComm.m_bUserDisconnect)
+            ShowWarning(tr("Connection Status"), tr("Connection to MQTT Broker terminated."));
+        else
+            ShowWarning(tr("Connection Alert"),
+                tr("%1Please check the MQTT broker/Kavro device").arg(connectionStatus));
+        return;
+    }
+
+    // Only the end of a connection attempt (an empty status while the button reads "Abort") acts here.
+    if (!connectionStatus.isEmpty() || ui->btnConnect->text() == ConnectText())
+        return;
+    EnableDeviceControls(false);
+    if (!m_bClosing) {
+        if (m_kavroComm.m_bUserDisconnect)
+            ShowWarning(tr("Connection Status"), tr("Connection to MQTT Broker aborted."));
+        else
+            ShowWarning(tr("Connection Status"),
+                tr("Connection to MQTT Broker failed.\nPlease check the MQTT broker/Kavro device"));
+    }
+    ui->btnConnect->setText(ConnectText());
+}
+
+void MainWindow::ShowDeviceStatus(bool bConnected, const QString& sStatus)
+{
+    EnableDeviceControls(bConnected);
+    if (!bConnected || ui->btnConnect->text() == DisconnectText())
+        return;
+    emit UpdateDeviceState(true);
+    ui->btnConnect->setText(DisconnectText());
+    AppendMessage(tr("Device Status: Connected - %1").arg(sStatus));
+}
+
+void MainWindow::ShowWarning(const QString& sTitle, const QString& sText)
+{
+    QMessageBox::warning(this, sTitle, sText);
+}
+
+void MainWindow::AppendMessage(const QString& sText) { ui->teMessages->appendPlainText(sText); }
+
+// ---------------------------------------------------------------------------------------------------------
+// Inbound dispatch
+
+void MainWindow::DataUpdate(
+    QString topicName, QString topic, QString subtopic, QString paramName, CKavroParam* pParamData)
+{
+    const std::unique_ptr<CKavroParam> pRecord(pParamData);
+    if (!pRecord)
+        return;
+
+    if (topicName == kParamsConfig) {
+        const QString sText = ConfigRecordText(topic, subtopic, paramName, *pRecord);
+        // Controls that move their widgets here emit ValueChanged; nothing of it goes back to the device.
+        m_bUpdatingFromDevice = true;
+        try {
+            ApplyConfigData(paramName, pRecord.get());
+        } catch (const QString& sError) {
+            ReportConversionError(paramName, sError);
+        }
+        m_pConfigDataDlg->AppendText(sText);
+        m_bUpdatingFromDevice = false;
+    } else if (topicName == kParamsStatus) {
+        try {
+            ApplyStatusData(paramName, pRecord.get());
+        } catch (const QString& sError) {
+            ReportConversionError(paramName, sError);
+        }
+    }
+}
+
+void MainWindow::ReportConversionError(const QString& paramName, const QString& sError)
+{
+    qDebug().noquote() << paramName << sError;
+    AppendMessage(QStringLiteral("%1: %2").arg(paramName, sError));
+}
+
+void MainWindow::ApplyConfigData(QString paramName, CKavroParam* pParamData)
+{
+    if (!m_controls.contains(paramName)) {
+        const struct
+        {
+            const char* sName;
+            const char* sFirstKey;
+            const char* sSecondKey;
+            QString* pFirst;
+            QString* pSecond;
+        } deviceInfo[] = {
+            { "fpga", "version", "date", &m_sFpgaVersion, &m_sFpgaDate },
+            { "software_version", "version", "date", &m_sSoftwareVersion, &m_sSoftwareDate },
+            { "board_type", "type", "version", &m_sBoardType, &m_sBoardVersion },
+            { "sensor_type", "manufacturer", "model", &m_sSensorManufacturer, &m_sSensorModel },
+        };
+        for (const auto& row : deviceInfo) {
+            if (paramName == QLatin1String(row.sName)) {
+                ReadDeviceInfo(pParamData, QLatin1String(row.sFirstKey), QLatin1String(row.sSecondKey),
+                    row.pFirst, row.pSecond);
+                break;
+            }
+        }
+        return;
+    }
+
+    CControlBase* pControl = m_controls.value(paramName);
+    if (!pControl)
+        return;
+
+    const CKavroType* pDisabled = Attribute(pParamData, QStringLiteral("disabled"));
+    const CKavroType* pReadOnly = Attribute(pParamData, QStringLiteral("read-only"));
+    const CKavroType* pDescription = Attribute(pParamData, QStringLiteral("description"));
+    const CKavroType* pMin = Attribute(pParamData, QStringLiteral("min-value"));
+    const CKavroType* pMax = Attribute(pParamData, QStringLiteral("max-value"));
+
+    const bool bEnabled = !(pDisabled && pDisabled->ToBool());
+    const bool bReadOnly = pReadOnly && pReadOnly->ToBool();
+    const QString sDescription = pDescription ? pDescription->ToString() : QString();
+    const QVariant minValue = pMin ? pMin->ToVariant() : QVariant(0);
+    const QVariant maxValue = pMax ? pMax->ToVariant() : QVariant(99999);
+
+    // The histogram switch is shown, never operated, whatever the device says about it.
+    if (paramName == QLatin1String("osdhist"))
+        pControl->SetAttributes(false, true, sDescription, minValue, maxValue);
+    else
+        pControl->SetAttributes(bEnabled, bReadOnly, sDescription, minValue, maxValue);
+}
+
+void MainWindow::ApplyStatusData(QString paramName, CKavroParam* pParamData)
+{
+    const CKavroType* pValue = Attribute(pParamData, QStringLiteral("value"));
+
+    if (paramName == QLatin1String("connection_status")) {
+        if (!pValue)
+            return;
+        const QString sStatus = pValue->ToString();
+        if (sStatus == QLatin1String("active"))
+            ShowDeviceStatus(true, QStringLiteral("device ") + sStatus);
+        else
+            emit UpdateDeviceState(false);
+        return;
+    }
+    if (paramName == QLatin1String("capture")) {
+        if (pValue)
+            captureCommandSlot(int(pValue->ToUInt()));
+        return;
+    }
+
+    CControlBase* pControl = m_controls.value(paramName, nullptr);
+    if (!pControl)
+        return;
+
+    const CKavroType* pMin = Attribute(pParamData, QStringLiteral("min-value"));
+    const CKavroType* pMax = Attribute(pParamData, QStringLiteral("max-value"));
+    if (pMin && pMax) {
+        const QVariant minValue = pMin->ToVariant();
+        const QVariant maxValue = pMax->ToVariant();
+        if (minValue != pControl->m_minValue || maxValue != pControl->m_maxValue) {
+            pControl->m_minValue = minValue;
+            pControl->m_maxValue = maxValue;
+            pControl->UpdateRange();
+        }
+    }
+    if (pValue)
+        pControl->SetValue(pValue->ToVariant());
+    if (const CKavroType* pDisabled = Attribute(pParamData, QStringLiteral("disabled")))
+        pControl->EnableControl(paramName != QLatin1String("osdhist") && !pDisabled->ToBool());
+}
+
+void MainWindow::ReadDeviceInfo(CKavroParam* pParamData, const QString& sFirstKey, const QString& sSecondKey,
+    QString* pFirst, QString* pSecond)
+{
+    if (const CKavroType* pAttribute = Attribute(pParamData, sFirstKey))
+        *pFirst = pAttribute->ToString();
+    if (const CKavroType* pAttribute = Attribute(pParamData, sSecondKey))
+        *pSecond = pAttribute->ToString();
+}
+
+void MainWindow::MessageUpdate(
+    QString topicName, QString topic, QString subtopic, QByteArray msgData, QString jsonError)
+{
+    if (topic == kLogTopic) {
+        AppendMessage(PayloadText(msgData));
+        return;
+    }
+    QString sText = QStringLiteral("Topic %1 [%2 / %3]").arg(topicName, topic, subtopic);
+    if (!jsonError.isEmpty())
+        sText += QStringLiteral(" jsonError: ") + jsonError;
+    sText += QStringLiteral("\nRaw Data: ") + PayloadText(msgData);
+    AppendMessage(sText);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Publishing
+
+void MainWindow::ValueChanged(QString sParamName, double value, bool delayedSend)
+{
+    if (!m_bUpdatingFromDevice)
+        PublishValue(sParamName, new CKavroParam(value), delayedSend);
+}
+
+void MainWindow::ValueChanged(QString sParamName, quint32 value, bool delayedSend)
+{
+    if (!m_bUpdatingFromDevice)
+        PublishValue(sParamName, new CKavroParam(value), delayedSend);
+}
+
+void MainWindow::ValueChanged(QString sParamName, bool value)
+{
+    if (!m_bUpdatingFromDevice)
+        PublishValue(sParamName, new CKavroParam(value), false);
+}
+
+void MainWindow::PublishValue(const QString& sParamName, CKavroParam* pParamData, bool delayedSend)
+{
+    if (delayedSend)
+        QueueDelayedSend(sParamName, pParamData);
+    else
+        m_kavroComm.SetParam(kParamsSet, sParamName, pParamData);
+}
+
+// Gathers a burst of edits: the first one waits 1250 ms, each later one schedules another send 750 ms
+// ahead. Every scheduled call sends what is pending when it runs, the latest value per parameter.
+void MainWindow::QueueDelayedSend(QString sParamName, CKavroParam* pParamData)
+{
+    int nInterval = kFirstDelayedSendMs;
+    if (m_pDelayedSendTimer) {
+        m_pDelayedSendTimer.reset();
+        nInterval = kFollowingDelayedSendMs;
+    }
+
+    delete m_pendingValues.value(sParamName, nullptr);
+    m_pendingValues.insert(sParamName, pParamData);
+
+    m_pDelayedSendTimer = std::make_shared<QTimer>();
+    QTimer::singleShot(nInterval, this, &MainWindow::DelayedSendTrigger);
+}
+
+void MainWindow::DelayedSendTrigger()
+{
+    m_pDelayedSendTimer.reset();
+    const QMap<QString, CKavroParam*> pending = std::exchange(m_pendingValues, {});
+    for (auto it = pending.constBegin(); it != pending.constEnd(); ++it)
+        m_kavroComm.SetParam(kParamsSet, it.key(), it.value());
+}
+
+void MainWindow::SendControlCommand(QString command, bool value)
+{
+    m_kavroComm.SetParam(kControlSet, command, new CKavroParam(value));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Commands, files, capture and the About box
+
+void MainWindow::on_btnLoadDefaults_clicked() { SendControlCommand(QStringLiteral("load-defaults"), true); }
+
+void MainWindow::on_viewConfigDataButton_clicked() { m_pConfigDataDlg->exec(); }
+
+void MainWindow::captureCommandSlot(int muxSel)
+{
+    switch (muxSel) {
+    case 1:
+    case 2:
+        m_nCaptureState = muxSel;
+        emit captureCommand(QStringLiteral("capture"), quint32(muxSel), false);
+        return;
+    case 255:
+        if (m_nCaptureState != 0) {
+            m_pCaptureDlg->done(1);
+            ShowWarning(tr("Capture"), tr("Capture Failed!"));
+        }
+        break;
+    case 0:
+        break;
+    default:
+        qDebug() << "unexpected capture command:" << muxSel;
+        break;
+    }
+    m_nCaptureState = 0;
+}
+
+void MainWindow::on_btnAbout_clicked() { }
+
+void MainWindow::on_loadButton_clicked() { }
+
+void MainWindow::on_saveButton_clicked() { }
+
+void MainWindow::on_captureDlgButton_clicked() { }
+
+void MainWindow::onLogoButtonClicked() { }
+
+void MainWindow::onLogoSensorButtonClicked() { }

@@ -1,0 +1,162 @@
+#pragma once
+
+// Ombix Camera Control never talks to the camera directly. The Kavro device publishes its parameter
+// descriptions, current values, logs and uploads on an MQTT broker; the link (CKavroComm) keeps the one
+// broker connection, subscribes the configured topics and turns each parameter of an inbound JSON message
+// into a CKavroParam record, handed to MainWindow::DataUpdate (anything else goes to MessageUpdate). The
+// window routes each record by topic name into the matching control of its CControlsMap: the controls
+// (slider/spin box, check box, radio group, combo box) wrap widgets of the form and show what the device
+// reports. The way back starts at the same controls: a user edit makes a control emit ValueChanged, the
+// window wraps the value in a one-attribute record (at once, or delayed to gather a burst of spin-box
+// edits) and the link publishes it as compact JSON on the parameter topic; the device applies it and
+// reports the new value on its status topic, which the control takes without echoing it.
+
+#include "controls/ccomboboxoptions.h"
+#include "controls/ccontrolsmap.h"
+#include "link/ckavrocomm.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMainWindow>
+#include <QMap>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class CKavroParam;
+class CaptureDialog;
+class ConfigDataDlg;
+class QAbstractButton;
+class QButtonGroup;
+class QComboBox;
+class QDoubleSpinBox;
+class QSlider;
+class QTimer;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Switches between the connected and the disconnected look. Disconnecting also disables every
+    // parameter control; connecting leaves them to the attributes the device sends.
+    void EnableDeviceControls(bool bEnable);
+
+    // The eight device information strings, in the order fpga version, fpga date, software version,
+    // software date, board type, board version, sensor manufacturer, sensor model.
+    QStringList DeviceInfo() const;
+
+signals:
+    void UpdateDeviceState(bool bConnected);
+    void captureCommand(QString sParamName, quint32 value, bool delayedSend);
+
+private slots:
+    void on_btnAbout_clicked();
+    void on_btnConnect_clicked();
+    void ValueChanged(QString sParamName, double value, bool delayedSend);
+    void ValueChanged(QString sParamName, quint32 value, bool delayedSend);
+    void ValueChanged(QString sParamName, bool value);
+    void DelayedSendTrigger();
+    void on_btnLoadDefaults_clicked();
+    void on_loadButton_clicked();
+    void on_saveButton_clicked();
+    void onResizeButtonClicked(bool checked);
+    void onLogoButtonClicked();
+    void onLogoSensorButtonClicked();
+    void on_viewConfigDataButton_clicked();
+    void on_captureDlgButton_clicked();
+    void captureCommandSlot(int muxSel);
+
+public slots:
+    void ConnectionStatusUpdate(bool bConnected, QString connectionStatus);
+    // Takes ownership of pParamData (which may be null) and deletes it on every path.
+    void DataUpdate(
+        QString topicName, QString topic, QString subtopic, QString paramName, CKavroParam* pParamData);
+    void MessageUpdate(
+        QString topicName, QString topic, QString subtopic, QByteArray msgData, QString jsonError);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Frame
+    void AddLogo();
+    void CollapseAdvanced();
+    void ExpandAdvanced();
+
+    // Settings file
+    void LoadConfiguration();
+    void ApplyBrokerAddress(const QJsonObject& root);
+    void ApplyMqttConfig(const QJsonObject& root);
+    void SaveConfiguration(const QString& url, const QString& port);
+    bool EnsureFolder(const QString& path);
+    QString ConfigFilePath() const;
+
+    // Control registration
+    void RegisterControls();
+    void AddBooleanOption(QButtonGroup* pGroup, QAbstractButton* pButton, QAbstractButton* pSecondButton,
+        QString sParamName, bool value, bool bEnabled, bool bReadOnly);
+    void AddBinaryOption(QButtonGroup* pGroup, QAbstractButton* pButton, QAbstractButton* pSecondButton,
+        QString sParamName, quint32 value, bool bEnabled, bool bReadOnly);
+    void AddComboBoxOption(QComboBox* pComboBox, QString sParamName, const CComboBoxOptions& options,
+        quint32 value, bool bEnabled, bool bReadOnly);
+    void AddDoubleSliderSpinBox(QSlider* pSlider, QDoubleSpinBox* pSpinBox, QString sParamName, double value,
+        double minValue, double maxValue, double stepValue, bool bEnabled, bool bReadOnly);
+
+    // Connection panel
+    void ShowDeviceStatus(bool bConnected, const QString& sStatus);
+    void ShowWarning(const QString& sTitle, const QString& sText);
+
+    // Inbound dispatch
+    void ApplyConfigData(QString paramName, CKavroParam* pParamData);
+    void ApplyStatusData(QString paramName, CKavroParam* pParamData);
+    void ReadDeviceInfo(CKavroParam* pParamData, const QString& sFirstKey, const QString& sSecondKey,
+        QString* pFirst, QString* pSecond);
+    void ReportConversionError(const QString& paramName, const QString& sError);
+    void AppendMessage(const QString& sText);
+
+    // Publishing
+    void PublishValue(const QString& sParamName, CKavroParam* pParamData, bool delayedSend);
+    void QueueDelayedSend(QString sParamName, CKavroParam* pParamData);
+    void SendControlCommand(QString command, bool value);
+
+    CKavroComm m_kavroComm;
+    QJsonDocument m_configDoc;
+    CControlsMap m_controls;
+    QString m_sUploadFilePath;
+    QString m_sAppFolder;
+    QMap<QString, CKavroParam*> m_pendingValues;
+    std::shared_ptr<QTimer> m_pDelayedSendTimer;
+    std::shared_ptr<ConfigDataDlg> m_pConfigDataDlg;
+    std::shared_ptr<CaptureDialog> m_pCaptureDlg;
+    QSize m_compactSize;
+    bool m_bUpdatingFromDevice;
+    bool m_bClosing;
+    bool m_bAdvancedShown;
+    std::shared_ptr<Ui::MainWindow> ui;
+    QString m_sFpgaVersion;
+    QString m_sFpgaDate;
+    QString m_sSoftwareVersion;
+    QString m_sSoftwareDate;
+    QString m_sBoardType;
+    QString m_sBoardVersion;
+    QString m_sSensorManufacturer;
+    QString m_sSensorModel;
+    int m_nCaptureState;
+    QByteArray m_captureT1;
+    QByteArray m_captureT2;
+    QByteArray m_captureT3;
+    QByteArray m_captureLdr;
+    QByteArray m_captureHdmi;
+    QByteArray m_captureMeta;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QApplication>
+#include <QByteArray>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// main() for tests that build the main window: the window reads and writes the user's documents folder,
+// so HOME points to a temporary folder (set before the application object exists, removed at the end).
+#define OMBIX_GUI_TEST_MAIN(TestObject)                                                                      \
+    int main(int argc, char* argv[])                                                                         \
+    {                                                                                                        \
+        QTemporaryDir home;                                                                                  \
+        if (!home.isValid())                                                                                 \
+            return 1;                                                                                        \
+        qputenv("HOME", home.path().toLocal8Bit());                                                          \
+        qunsetenv("XDG_CONFIG_HOME");                                                                        \
+        QApplication app(argc, argv);                                                                        \
+        TestObject testObject;                                                                               \
+        return QTest::qExec(&testObject, argc, argv);                                                        \
+    }

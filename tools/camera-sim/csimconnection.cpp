@@ -51,7 +51,7 @@ void CSimConnection::Retry()
         return;
     if (!m_bReportedAway) {
         m_bReportedAway = true;
-        qWarning().noquote() << QStringLiteral("no broker at %1:%2, retrying every second")
+        qWarning().noquote() << QStringLiteral("no answer from the broker at %1:%2, retrying every second")
                                     .arg(m_client.hostname())
                                     .arg(m_client.port());
     }

@@ -247,7 +247,7 @@ QByteArray CSimDevice::CaptureMetaData(int nMux, const QStringList& buffers, con
 double CSimDevice::CurrentNumber(const QString& sName) const
 {
     const CSimParameter* pParam = m_params.Find(sName);
-    return pParam ? pParam->Number() : 0.0;
+    return pParam ? pParam->NumericValue() : 0.0;
 }
 
 void CSimDevice::PublishLogLine()

@@ -27,7 +27,7 @@ public:
     CSimParameter& Disabled();
 
     QString Name() const { return m_sName; }
-    double Number() const { return m_dValue; }
+    double NumericValue() const { return m_dValue; }
     QJsonValue Value() const { return ToJson(m_dValue); }
     void Reset() { m_dValue = m_dDefault; }
 

@@ -104,8 +104,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     EnableDeviceControls(false);
     for (QWidget* pWidget :
-        { static_cast<QWidget*>(ui->captureDlgButton), static_cast<QWidget*>(ui->tonemapCB),
-            static_cast<QWidget*>(ui->longExpCB), static_cast<QWidget*>(ui->lfmExpCB) })
+        QList<QWidget*> { ui->captureDlgButton, ui->tonemapCB, ui->longExpCB, ui->lfmExpCB })
         pWidget->setVisible(false);
 }
 
@@ -152,9 +151,8 @@ QStringList MainWindow::DeviceInfo() const
 
 void MainWindow::EnableDeviceControls(bool bEnable)
 {
-    for (QWidget* pWidget : { static_cast<QWidget*>(ui->leFileName),
-             static_cast<QWidget*>(ui->btnLoadDefaults), static_cast<QWidget*>(ui->loadButton),
-             static_cast<QWidget*>(ui->saveButton), static_cast<QWidget*>(ui->highlightsCmbBox) })
+    for (QWidget* pWidget : QList<QWidget*> {
+             ui->leFileName, ui->btnLoadDefaults, ui->loadButton, ui->saveButton, ui->highlightsCmbBox })
         pWidget->setEnabled(bEnable);
 
     ui->logoSensorButton->setVisible(bEnable);

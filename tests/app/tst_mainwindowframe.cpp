@@ -93,34 +93,20 @@ void TestMainWindowFrame::disconnectedLook_data()
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<bool>("hidden");
 
-    // Connection panel and application buttons: always usable.
+    // Every parameter control waits for the device's attributes; three of them are never shown.
+    const QStringList neverShown
+        = { "tonemapCB", "longExpCB", "lfmExpCB", "captureDlgButton", "viewConfigDataButton" };
+    for (const QString& sName :
+        ControlWidgetNames() + QStringList { "captureDlgButton", "viewConfigDataButton" })
+        QTest::newRow(qPrintable(sName)) << sName << false << neverShown.contains(sName);
+    // The file and command widgets wait for a device; the sensor image shows only while one is connected.
+    for (const char* sName : { "leFileName", "btnLoadDefaults", "loadButton", "saveButton" })
+        QTest::newRow(sName) << sName << false << false;
+    for (const char* sName : { "logoSensorButton", "sensorLabel" })
+        QTest::newRow(sName) << sName << true << true;
     for (const char* sName :
         { "leBrokerURL", "leBrokerPort", "btnConnect", "btnAbout", "resizeButton", "teMessages" })
         QTest::newRow(sName) << sName << true << false;
-    // File and command widgets wait for a device.
-    for (const char* sName :
-        { "leFileName", "btnLoadDefaults", "loadButton", "saveButton", "highlightsCmbBox" })
-        QTest::newRow(sName) << sName << false << false;
-    // Every parameter control waits for the device's attributes.
-    for (const char* sName :
-        { "midBoostCB", "deltaEvCB", "accmCB", "unityButton", "sysFreq50RB", "sysFreq60RB", "autoGainButton",
-            "flipImageCB", "sensorGainSlider", "sensorGainSpinBox", "exposureSlider", "exposureSpinBox",
-            "brightnessSlider", "brightnessSpinBox", "gammaSlider", "gammaSpinBox", "detailSlider",
-            "detailSpinBox", "saturationSlider", "saturationSpinBox", "blueYellowSlider", "blueYellowSpinBox",
-            "greenRedSlider", "greenRedSpinBox", "blackFixSlider", "blackFixSpinBox", "vgCompSlider",
-            "vgCompSpinBox", "AESpeedSlider", "AESpeedSpinBox", "awbCB", "autoExpCB", "deltMaxSpinBox",
-            "whtLvlSpinBox", "blkLvlSpinBox", "denoiseEnableCB", "yThreshSlider", "yThreshSpinBox",
-            "crcbThreshSlider", "crcbThreshSpinBox", "histoEnButton", "histoColorCmbBox", "histoFoiCmbBox",
-            "histoLocCmbBox", "wSlider", "wSpinBox", "blackLevelSlider", "blackLevelSpinBox" })
-        QTest::newRow(sName) << sName << false << false;
-    // Shown only while a device is connected.
-    for (const char* sName : { "logoSensorButton", "sensorLabel" })
-        QTest::newRow(sName) << sName << true << true;
-    // Never shown: the capture button, the viewer button and three controls the device still drives.
-    QTest::newRow("captureDlgButton") << "captureDlgButton" << false << true;
-    QTest::newRow("viewConfigDataButton") << "viewConfigDataButton" << false << true;
-    for (const char* sName : { "tonemapCB", "longExpCB", "lfmExpCB" })
-        QTest::newRow(sName) << sName << false << true;
 }
 
 void TestMainWindowFrame::disconnectedLook()

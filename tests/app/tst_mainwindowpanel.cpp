@@ -32,7 +32,6 @@ private slots:
     void abortWhileConnecting();
     void brokerLossRaisesAlert();
     void leavingDeviceDropsConnection();
-    void regainedDeviceWaitsForAttributes();
     void closingShowsNoBox_data();
     void closingShowsNoBox();
 
@@ -167,22 +166,6 @@ void TestMainWindowPanel::leavingDeviceDropsConnection()
     QCOMPARE(m_pCloser->count(), 1);
     QCOMPARE(m_pCloser->boxes().at(0).title, QStringLiteral("Connection Alert"));
     QVERIFY(!enabled("loadButton"));
-}
-
-void TestMainWindowPanel::regainedDeviceWaitsForAttributes()
-{
-    QVERIFY(connectToActiveDevice());
-    m_pDevice->publish("/hdr/config/parameters", R"({"gamma":{}})");
-    QTRY_VERIFY(enabled("gammaSlider"));
-
-    connectButton()->click();
-    QTRY_COMPARE(connectButton()->text(), QStringLiteral("Connect"));
-    QVERIFY(connectToActiveDevice());
-    QVERIFY(enabled("loadButton"));
-    QVERIFY(!enabled("gammaSlider"));
-
-    m_pDevice->publish("/hdr/config/parameters", R"({"gamma":{}})");
-    QTRY_VERIFY(enabled("gammaSlider"));
 }
 
 void TestMainWindowPanel::closingShowsNoBox_data()

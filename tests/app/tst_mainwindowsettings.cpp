@@ -73,8 +73,6 @@ class TestMainWindowSettings : public QObject
 private slots:
     void init();
     void cleanup();
-    void missingFoldersAreCreated();
-    void firstRunShowsBuiltInAddress();
     void firstConnectWritesOnlyTheAddress();
     void addressIsSavedTrimmedAndAsTyped_data();
     void addressIsSavedTrimmedAndAsTyped();
@@ -126,25 +124,14 @@ bool TestMainWindowSettings::connectAndAbort(const QString& url, const QString& 
     return connectButton()->text() == "Connect";
 }
 
-void TestMainWindowSettings::missingFoldersAreCreated()
+void TestMainWindowSettings::firstConnectWritesOnlyTheAddress()
 {
+    // A fresh account: not even the documents folder exists. Reading creates the folders, not the file.
     QVERIFY(!QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).exists());
     createWindow();
     QVERIFY(QDir(AppFolder()).exists());
     QVERIFY(!QFile::exists(ConfigPath()));
-}
 
-void TestMainWindowSettings::firstRunShowsBuiltInAddress()
-{
-    createWindow();
-    QCOMPARE(urlField()->text(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(portField()->text(), QStringLiteral("1883"));
-    QCOMPARE(m_pCloser->summary(), QString());
-}
-
-void TestMainWindowSettings::firstConnectWritesOnlyTheAddress()
-{
-    createWindow();
     QVERIFY(connectAndAbort("127.0.0.1", "1883"));
     QCOMPARE(ReadConfig(), kFirstRunFile);
 
@@ -169,10 +156,6 @@ void TestMainWindowSettings::addressIsSavedTrimmedAndAsTyped_data()
                                          << "70000"
                                          << "127.0.0.1"
                                          << "70000";
-    QTest::newRow("leading zeros") << "127.0.0.1"
-                                   << "01883"
-                                   << "127.0.0.1"
-                                   << "01883";
 }
 
 void TestMainWindowSettings::addressIsSavedTrimmedAndAsTyped()
@@ -200,18 +183,12 @@ void TestMainWindowSettings::invalidInputIsRefused_data()
     const QString sDigits = "To connect with the camera, port must be all digits.";
     QTest::newRow("no address") << ""
                                 << "1883" << sBlank;
-    QTest::newRow("address of blanks") << "   "
-                                       << "1883" << sBlank;
     QTest::newRow("no port") << "127.0.0.1"
                              << "" << sBlank;
     QTest::newRow("letter in port") << "127.0.0.1"
                                     << "18a3" << sDigits;
     QTest::newRow("negative port") << "127.0.0.1"
                                    << "-1" << sDigits;
-    QTest::newRow("plus sign") << "127.0.0.1"
-                               << "+1883" << sDigits;
-    QTest::newRow("blank inside") << "127.0.0.1"
-                                  << "18 83" << sDigits;
     QTest::newRow("other script digits")
         << "127.0.0.1" << QString::fromUtf8("\u0661\u0668\u0668\u0663") << sDigits;
 }
@@ -239,6 +216,8 @@ void TestMainWindowSettings::fileAddressReachesFields_data()
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("port");
 
+    QTest::newRow("no file") << QByteArray() << "127.0.0.1"
+                             << "1883";
     QTest::newRow("address and port")
         << QByteArray(R"({"broker_address":{"url":"192.168.1.50","port":"1884"}})") << "192.168.1.50"
         << "1884";
@@ -262,7 +241,8 @@ void TestMainWindowSettings::fileAddressReachesFields()
     QFETCH(QString, url);
     QFETCH(QString, port);
 
-    QVERIFY(WriteFile(ConfigPath(), file));
+    if (!file.isNull())
+        QVERIFY(WriteFile(ConfigPath(), file));
     createWindow();
     QCOMPARE(urlField()->text(), url);
     QCOMPARE(portField()->text(), port);
@@ -304,25 +284,24 @@ void TestMainWindowSettings::corruptFileIsReportedAndReplaced()
 
 void TestMainWindowSettings::otherMembersSurviveSave()
 {
-    const QJsonObject mqttConfig
-        = QJsonDocument::fromJson(R"({"subscribe_topics":{"params_config":"/elsewhere/#"}})").object();
-    QJsonObject root
-        = QJsonDocument::fromJson(R"({"broker_address":{"url":"127.0.0.1","port":"1883","note":"kept"},
-                                                  "zzz":[1,2,3]})")
-              .object();
-    root.insert("mqtt_config", mqttConfig);
-    QVERIFY(WriteFile(ConfigPath(), QJsonDocument(root).toJson(QJsonDocument::Compact)));
+    QVERIFY(WriteFile(ConfigPath(), R"({"mqtt_config":{"subscribe_topics":{"params_config":"/elsewhere/#"}},
+                                       "broker_address":{"url":"127.0.0.1","port":"1883","note":"kept"}})"));
     createWindow();
 
     QVERIFY(connectAndAbort("127.0.0.1", "1884"));
-    const QByteArray saved = ReadConfig();
-    const QJsonObject savedRoot = QJsonDocument::fromJson(saved).object();
-    QCOMPARE(savedRoot.value("mqtt_config").toObject(), mqttConfig);
-    QCOMPARE(savedRoot.value("zzz").toArray().size(), 3);
-    QCOMPARE(savedRoot.value("broker_address").toObject(),
-        QJsonDocument::fromJson(R"({"url":"127.0.0.1","port":"1884","note":"kept"})").object());
-    QVERIFY(saved.startsWith("{\n    \"broker_address\": {\n        \"note\": \"kept\",\n"));
-    QVERIFY(saved.endsWith("\n}\n"));
+    QCOMPARE(ReadConfig(),
+        QByteArray("{\n"
+                   "    \"broker_address\": {\n"
+                   "        \"note\": \"kept\",\n"
+                   "        \"port\": \"1884\",\n"
+                   "        \"url\": \"127.0.0.1\"\n"
+                   "    },\n"
+                   "    \"mqtt_config\": {\n"
+                   "        \"subscribe_topics\": {\n"
+                   "            \"params_config\": \"/elsewhere/#\"\n"
+                   "        }\n"
+                   "    }\n"
+                   "}\n"));
 }
 
 void TestMainWindowSettings::failedWriteKeepsOldFile()

@@ -61,6 +61,24 @@ QList<QByteArray> TestDevice::payloads() const
     return result;
 }
 
+QStringList ControlWidgetNames()
+{
+    return QStringLiteral(
+        "tonemapCB midBoostCB deltaEvCB accmCB unityButton sysFreq50RB sysFreq60RB autoGainButton "
+        "flipImageCB "
+        "sensorGainSlider sensorGainSpinBox exposureSlider exposureSpinBox brightnessSlider "
+        "brightnessSpinBox "
+        "gammaSlider gammaSpinBox detailSlider detailSpinBox saturationSlider saturationSpinBox "
+        "blueYellowSlider "
+        "blueYellowSpinBox greenRedSlider greenRedSpinBox blackFixSlider blackFixSpinBox vgCompSlider "
+        "vgCompSpinBox "
+        "AESpeedSlider AESpeedSpinBox awbCB highlightsCmbBox autoExpCB longExpCB lfmExpCB deltMaxSpinBox "
+        "whtLvlSpinBox blkLvlSpinBox denoiseEnableCB yThreshSlider yThreshSpinBox crcbThreshSlider "
+        "crcbThreshSpinBox histoEnButton histoColorCmbBox histoFoiCmbBox histoLocCmbBox wSlider wSpinBox "
+        "blackLevelSlider blackLevelSpinBox")
+        .split(QLatin1Char(' '));
+}
+
 QStringList PaneLines(const QWidget* pWindow)
 {
     return Widget<QPlainTextEdit>(pWindow, "teMessages")->toPlainText().split(QLatin1Char('\n'));
@@ -71,6 +89,16 @@ CKavroParam* Record(const QByteArray& json)
     auto* pRecord = new CKavroParam;
     pRecord->FromJson(QJsonDocument::fromJson(json).object());
     return pRecord;
+}
+
+void ConfigRecord(MainWindow& window, const QString& paramName, const QByteArray& json)
+{
+    window.DataUpdate("params_config", "/hdr/config", "parameters", paramName, Record(json));
+}
+
+void StatusRecord(MainWindow& window, const QString& paramName, const QByteArray& json)
+{
+    window.DataUpdate("params_status", "/hdr/status/parameters", "", paramName, Record(json));
 }
 
 void ClickConnect(MainWindow& window, const MosquittoBroker& broker)

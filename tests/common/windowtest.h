@@ -58,11 +58,18 @@ T* Widget(const QWidget* pWindow, const char* sName)
     return pWindow->findChild<T*>(QLatin1String(sName));
 }
 
+// Object names of the widgets that the 36 parameter controls wrap, in registration order.
+QStringList ControlWidgetNames();
+
 // The lines of the message pane.
 QStringList PaneLines(const QWidget* pWindow);
 
 // A record as the link makes it from one parameter object of a JSON payload.
 CKavroParam* Record(const QByteArray& json);
+
+// Hands the window one record of the device's configuration topic, or of its status topic, as the link does.
+void ConfigRecord(MainWindow& window, const QString& paramName, const QByteArray& json);
+void StatusRecord(MainWindow& window, const QString& paramName, const QByteArray& json);
 
 // Fills the address fields with the broker's and presses Connect.
 void ClickConnect(MainWindow& window, const MosquittoBroker& broker);

@@ -8,150 +8,72 @@ class TestKavroParam : public QObject
     Q_OBJECT
 
 private slots:
-    void fromJsonTypes_data();
-    void fromJsonTypes();
-    void fromJsonSkipsNonScalars();
-    void conversionErrors_data();
-    void conversionErrors();
-    void boolReadsAnyLetterCase();
-    void toJsonMemberTypes_data();
-    void toJsonMemberTypes();
-};
-
-void TestKavroParam::fromJsonTypes_data()
-{
-    QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("integral number") << QByteArray("7") << int(CKavroType::eUInt) << "7";
-    QTest::newRow("zero") << QByteArray("0") << int(CKavroType::eUInt) << "0";
-    QTest::newRow("negative integral") << QByteArray("-3") << int(CKavroType::eDouble) << "-3";
-    QTest::newRow("fraction") << QByteArray("2.25") << int(CKavroType::eDouble) << "2.25";
-    QTest::newRow("integral written with .0") << QByteArray("5.0") << int(CKavroType::eUInt) << "5";
-    QTest::newRow("largest uint") << QByteArray("4294967295") << int(CKavroType::eUInt) << "4294967295";
-    QTest::newRow("above uint range") << QByteArray("4294967296") << int(CKavroType::eUInt) << "0";
-    QTest::newRow("exponent form") << QByteArray("1e20") << int(CKavroType::eUInt) << "0";
-    QTest::newRow("true") << QByteArray("true") << int(CKavroType::eBool) << "true";
-    QTest::newRow("false") << QByteArray("false") << int(CKavroType::eBool) << "false";
-    QTest::newRow("string") << QByteArray("\"Mid Tones\"") << int(CKavroType::eString) << "Mid Tones";
-    QTest::newRow("numeric string stays text") << QByteArray("\"12\"") << int(CKavroType::eString) << "12";
-}
-
-void TestKavroParam::fromJsonTypes()
-{
-    QFETCH(QByteArray, json);
-    QFETCH(int, type);
-    QFETCH(QString, text);
-
-    const QJsonObject obj = QJsonDocument::fromJson("{\"value\":" + json + "}").object();
-    CKavroParam record;
-    record.FromJson(obj);
-
-    QCOMPARE(record.size(), 1);
-    QCOMPARE(int(record.value("value")->Type()), type);
-    QCOMPARE(record.value("value")->ToString(), text);
-}
-
-void TestKavroParam::fromJsonSkipsNonScalars()
-{
-    const QJsonObject obj = QJsonDocument::fromJson(
-        R"({"null":null,"array":[1],"object":{"a":1},"min-value":1,"max-value":1000,"value":120})").object();
-    CKavroParam record;
-    record.FromJson(obj);
-
-    QCOMPARE(record.keys(), QStringList({ "max-value", "min-value", "value" }));
-}
-
-void TestKavroParam::conversionErrors_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("conversion");
-    QTest::addColumn<QString>("message");
-
-    const int uintType = CKavroType::eUInt;
-    const int doubleType = CKavroType::eDouble;
-    const int stringType = CKavroType::eString;
-    QTest::newRow("bool of 1, tag ignored") << uintType << "1" << "bool" << "CKavroType: Error converting [1] to bool";
-    QTest::newRow("bool of 0") << stringType << "0" << "bool" << "CKavroType: Error converting [0] to bool";
-    QTest::newRow("bool of yes") << stringType << "yes" << "bool" << "CKavroType: Error converting [yes] to bool";
-    QTest::newRow("bool keeps the stored case")
-        << stringType << "Maybe" << "bool" << "CKavroType: Error converting [Maybe] to bool";
-    QTest::newRow("bool of empty") << stringType << "" << "bool" << "CKavroType: Error converting [] to bool";
-    QTest::newRow("uint of -1") << stringType << "-1" << "uint" << "CKavroType: Error converting [-1] to uint";
-    QTest::newRow("uint of 1.5") << doubleType << "1.5" << "uint" << "CKavroType: Error converting [1.5] to uint";
-    QTest::newRow("uint of empty") << stringType << "" << "uint" << "CKavroType: Error converting [] to uint";
-    QTest::newRow("uint above range")
-        << stringType << "4294967296" << "uint" << "CKavroType: Error converting [4294967296] to uint";
-    QTest::newRow("variant of bad uint")
-        << uintType << "abc" << "variant" << "CKavroType: Error converting [abc] to uint";
-    QTest::newRow("variant of bad double")
-        << doubleType << "x1" << "variant" << "CKavroType: Error converting [x1] to double";
-    QTest::newRow("variant of bad bool")
-        << int(CKavroType::eBool) << "on" << "variant" << "CKavroType: Error converting [on] to bool";
-}
-
-void TestKavroParam::conversionErrors()
-{
-    QFETCH(int, type);
-    QFETCH(QString, text);
-    QFETCH(QString, conversion);
-    QFETCH(QString, message);
-
-    const CKavroType value(CKavroType::EValueType(type), text);
-    QString thrown;
-    try {
-        if (conversion == "bool")
-            value.ToBool();
-        else if (conversion == "uint")
-            value.ToUInt();
-        else
-            value.ToVariant();
-    } catch (const QString& error) {
-        thrown = error;
+    // "<member> <type tag>:<text> <ToJson of it>"; a member alone is skipped.
+    void fromJsonTypes_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::newRow("integral") << "7 0:7 7";
+        QTest::newRow("negative integral") << "-3 1:-3 -3";
+        QTest::newRow("fraction") << "2.25 1:2.25 2.25";
+        QTest::newRow("integral with .0") << "5.0 0:5 5";
+        QTest::newRow("largest uint") << "4294967295 0:4294967295 4294967295";
+        QTest::newRow("above uint") << "4294967296 0:0 0";
+        QTest::newRow("bool") << "true 2:true true";
+        QTest::newRow("numeric text") << "\"12\" 3:12 \"12\"";
+        QTest::newRow("null") << "null";
+        QTest::newRow("array") << "[1]";
+        QTest::newRow("object") << "{\"a\":1}";
     }
-    QCOMPARE(thrown, message);
-}
+    void fromJsonTypes()
+    {
+        QFETCH(QString, row);
+        const QStringList fields = row.split(' ') << QString() << QString();
 
-void TestKavroParam::boolReadsAnyLetterCase()
-{
-    for (const char* text : { "TRUE", "True", "true" })
-        QVERIFY(CKavroType(CKavroType::eString, text).ToBool());
-    QVERIFY(!CKavroType(CKavroType::eString, "FaLsE").ToBool());
-    // A tag outside the known ones reads as text.
-    QCOMPARE(CKavroType(CKavroType::EValueType(17), "12").ToVariant(), QVariant(QString("12")));
-}
+        CKavroParam record;
+        record.FromJson(QJsonDocument::fromJson("{\"v\":" + fields[0].toUtf8() + "}").object());
+        const CKavroType* pValue = record.value("v");
+        QCOMPARE(record.size(), pValue ? 1 : 0);
+        QCOMPARE(
+            pValue ? QString("%1:%2").arg(pValue->Type()).arg(pValue->ToString()) : QString(), fields[1]);
+        QCOMPARE(QJsonDocument(record.ToJson()).toJson(QJsonDocument::Compact),
+            pValue ? "{\"v\":" + fields[2].toUtf8() + "}" : QByteArray("{}"));
+    }
 
-void TestKavroParam::toJsonMemberTypes_data()
-{
-    QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<QByteArray>("produced");
+    // "<reading> <type tag> <text> <result>"; "!<target>" stands for the conversion error's message.
+    void conversions_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::newRow("bool in any letter case") << "bool 3 TRUE true";
+        QTest::newRow("bool ignores the uint tag") << "bool 0 1 !bool";
+        QTest::newRow("bool keeps the stored case") << "bool 3 Maybe !bool";
+        QTest::newRow("uint of negative") << "uint 3 -1 !uint";
+        QTest::newRow("uint of fraction") << "uint 1 1.5 !uint";
+        QTest::newRow("uint above range") << "uint 3 4294967296 !uint";
+        QTest::newRow("variant of bad uint") << "variant 0 abc !uint";
+        QTest::newRow("variant of bad double") << "variant 1 x1 !double";
+        QTest::newRow("variant of bad bool") << "variant 2 on !bool";
+        QTest::newRow("unknown tag reads as text") << "variant 17 12 12";
+    }
+    void conversions()
+    {
+        QFETCH(QString, row);
+        const QStringList fields = row.split(' ');
+        const QString& sText = fields[2];
+        QString sResult = fields[3];
+        if (sResult.startsWith('!'))
+            sResult = QString("CKavroType: Error converting [%1] to %2").arg(sText, sResult.mid(1));
 
-    auto compact = [](CKavroParam* record) {
-        const QByteArray json = QJsonDocument(record->ToJson()).toJson(QJsonDocument::Compact);
-        delete record;
-        return json;
-    };
-    QTest::newRow("bool") << QByteArray(R"({"value":true})") << compact(new CKavroParam(true));
-    QTest::newRow("uint") << QByteArray(R"({"value":3})") << compact(new CKavroParam(quint32(3)));
-    QTest::newRow("double") << QByteArray(R"({"value":1.5})") << compact(new CKavroParam(1.5));
-    QTest::newRow("integral double") << QByteArray(R"({"value":-2})") << compact(new CKavroParam(-2.0));
-
-    auto* fromDevice = new CKavroParam;
-    fromDevice->FromJson(QJsonDocument::fromJson(
-        R"({"description":"Gain","disabled":false,"max-value":16.5,"min-value":0})").object());
-    QTest::newRow("all types, key order")
-        << QByteArray(R"({"description":"Gain","disabled":false,"max-value":16.5,"min-value":0})")
-        << compact(fromDevice);
-}
-
-void TestKavroParam::toJsonMemberTypes()
-{
-    QFETCH(QByteArray, expected);
-    QFETCH(QByteArray, produced);
-    QCOMPARE(produced, expected);
-}
+        const CKavroType value(CKavroType::EValueType(fields[1].toInt()), sText);
+        try {
+            const QVariant read = fields[0] == "bool" ? QVariant(value.ToBool())
+                : fields[0] == "uint"                 ? QVariant(value.ToUInt())
+                                                      : value.ToVariant();
+            QCOMPARE(read.toString(), sResult);
+        } catch (const QString& sError) {
+            QCOMPARE(sError, sResult);
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(TestKavroParam)
 #include "tst_ckavroparam.moc"

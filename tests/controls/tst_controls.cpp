@@ -40,13 +40,13 @@ struct Panel
     void AddSlider(const QStringList& setup)
     {
         m_pSlider->resize(setup[0].toInt(), 20);
-        m_pSlider->setValue(42);
+        m_pSlider->setValue(42); // where a slider the control does not own stays
         m_pSpinBox->setDecimals(setup[4].toInt());
         auto* pControl = new CDoubleSliderSpinBox(setup[0] == "0" ? nullptr : m_pSlider, m_pSpinBox, "g",
             setup[3].toDouble(), setup[1].toDouble(), setup[2].toDouble(), 0.0, true, false);
+        Add(pControl);
         QCOMPARE(m_pSlider->hasTracking(), setup[0] == "0");
         pControl->SetValue(setup[3].toDouble());
-        Add(pControl);
     }
     void Add(CControlBase* pControl)
     {

@@ -7,11 +7,14 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QJsonParseError>
+#include <QLocale>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QResizeEvent>
@@ -35,7 +38,17 @@ const QString kParamsConfig = QStringLiteral("params_config");
 const QString kParamsStatus = QStringLiteral("params_status");
 const QString kParamsSet = QStringLiteral("params_set");
 const QString kControlSet = QStringLiteral("control_set");
+const QString kLogData = QStringLiteral("log_data");
+const QString kParamsUpload = QStringLiteral("params_upload");
+const QString kCaptureUpload = QStringLiteral("capture_upload");
 const QString kLogTopic = QStringLiteral("/hdr/status/logs");
+
+const QString kVersion = QStringLiteral("1.0.0");
+const QString kMakerHomePage = QStringLiteral("https://www.ombix.example/");
+const QString kSensorProductPage = QStringLiteral("https://www.ombix.example/sensors/ar0233at");
+const QString kFileFilter = QStringLiteral("json files (*.json) ;; text files (*.txt) ;; All files (*.*)");
+
+QString NoFileSelectedText() { return MainWindow::tr("<no file selected>"); }
 
 QString ConnectText() { return MainWindow::tr("Connect"); }
 
@@ -70,6 +83,19 @@ QString PayloadText(const QByteArray& msgData)
     return QString::fromUtf8(msgData.constData(), int(qstrnlen(msgData.constData(), uint(msgData.size()))));
 }
 
+// Writes all of data to an unbuffered file. A short write is followed by another, so that the cause of
+// the failure (disk full, file too large) is what the file's error string reports.
+bool WriteAll(QFileDevice& file, const QByteArray& data)
+{
+    for (qint64 nWritten = 0; nWritten < data.size();) {
+        const qint64 nChunk = file.write(data.constData() + nWritten, data.size() - nWritten);
+        if (nChunk <= 0)
+            return false;
+        nWritten += nChunk;
+    }
+    return true;
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
@@ -82,6 +108,16 @@ MainWindow::MainWindow(QWidget* parent)
     , m_bAdvancedShown(false)
     , ui(std::make_shared<Ui::MainWindow>())
     , m_nCaptureState(0)
+    , m_clock(&QDateTime::currentDateTime)
+    , m_openFileDialog(
+          [](QWidget* pParent, const QString& sCaption, const QString& sDir, const QString& sFilter) {
+              return QFileDialog::getOpenFileName(pParent, sCaption, sDir, sFilter);
+          })
+    , m_saveFileDialog(
+          [](QWidget* pParent, const QString& sCaption, const QString& sDir, const QString& sFilter) {
+              return QFileDialog::getSaveFileName(pParent, sCaption, sDir, sFilter);
+          })
+    , m_openUrl(&QDesktopServices::openUrl)
 {
     ui->setupUi(this);
     ui->sensorLabel->hide();
@@ -138,6 +174,12 @@ void MainWindow::AddLogo()
     ui->logoButton->setLayout(pLayout);
     pLayout->addWidget(pLogo);
     pLayout->setStretch(0, 0);
+}
+
+void MainWindow::SetFileDialogs(FileDialog openFileDialog, FileDialog saveFileDialog)
+{
+    m_openFileDialog = std::move(openFileDialog);
+    m_saveFileDialog = std::move(saveFileDialog);
 }
 
 QStringList MainWindow::DeviceInfo() const
@@ -434,6 +476,8 @@ void MainWindow::DataUpdate(
         } catch (const QString& sError) {
             ReportConversionError(paramName, sError);
         }
+    } else if (topicName == kLogData) {
+        WriteLogRecords(paramName, pRecord.get());
     }
 }
 
@@ -549,11 +593,81 @@ void MainWindow::MessageUpdate(
         AppendMessage(PayloadText(msgData));
         return;
     }
+    if (topicName == kCaptureUpload) {
+        qDebug().noquote() << "capture_upload: " + subtopic + " size: " + QString::number(msgData.size());
+        if (QByteArray* pBuffer = CaptureBuffer(subtopic))
+            *pBuffer = msgData;
+        return;
+    }
+    if (jsonError.isEmpty() && topicName == kParamsUpload) {
+        ReplaceFile(m_sUploadFilePath, msgData, tr("Unable to open file to save upload params data:\n\n%1"));
+        return;
+    }
     QString sText = QStringLiteral("Topic %1 [%2 / %3]").arg(topicName, topic, subtopic);
     if (!jsonError.isEmpty())
         sText += QStringLiteral(" jsonError: ") + jsonError;
     sText += QStringLiteral("\nRaw Data: ") + PayloadText(msgData);
     AppendMessage(sText);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Logs, uploads and capture files
+
+QByteArray* MainWindow::CaptureBuffer(const QString& subtopic)
+{
+    const QMap<QString, QByteArray*> buffers
+        = { { QStringLiteral("t1"), &m_captureT1 }, { QStringLiteral("t2"), &m_captureT2 },
+              { QStringLiteral("t3"), &m_captureT3 }, { QStringLiteral("ldr"), &m_captureLdr },
+              { QStringLiteral("hdmi"), &m_captureHdmi }, { QStringLiteral("meta"), &m_captureMeta } };
+    return buffers.value(subtopic, nullptr);
+}
+
+// One file per local calendar day, opened for each record and only ever appended to. A record that cannot
+// be written completely is taken back out, so the file holds whole lines only.
+void MainWindow::WriteLogRecords(QString paramName, CKavroParam* pParamData)
+{
+    const QDateTime now = m_clock();
+    QFile file(QStringLiteral("%1/%2_Log_%3.log")
+                   .arg(m_sAppFolder, QCoreApplication::applicationName(),
+                       now.toString(QStringLiteral("yyyy-MM-dd"))));
+    // A folder that cannot be made shows as the reason why the file does not open.
+    EnsureFolder(m_sAppFolder);
+    const QString sOpenError = tr("Unable to open file to save log data:%1\n%2");
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        AppendMessage(sOpenError.arg(file.fileName(), file.errorString()));
+        return;
+    }
+
+    const QString sTime = QLocale::system().toString(now, QStringLiteral("dd-MMM-yyyy HH:mm:ss.zzz"));
+    QString sLines;
+    for (auto it = pParamData->constBegin(); it != pParamData->constEnd(); ++it) {
+        const QString sLine
+            = QStringLiteral("%1\t%2\t%3\t%4").arg(sTime, paramName, it.key(), it.value()->ToString());
+        AppendMessage(sLine);
+        sLines += sLine + QLatin1Char('\n');
+    }
+    const qint64 nSizeBefore = file.size();
+    if (!WriteAll(file, sLines.toUtf8())) {
+        AppendMessage(sOpenError.arg(file.fileName(), file.errorString()));
+        file.resize(nSizeBefore);
+    }
+}
+
+void MainWindow::SaveCaptureBuffer(QByteArray* pData, QString sFileName, QString sExtension)
+{
+    ReplaceFile(sFileName + QLatin1Char('.') + sExtension, *pData,
+        tr("Unable to open file to save upload capture data:\n\n%1"));
+}
+
+// Replaces the file with data through a temporary file that takes its place only when every byte is
+// written, so a failure leaves the earlier file as it was. Failures to open and to write are reported
+// alike: an information box titled with the file name, the reason as its text.
+void MainWindow::ReplaceFile(const QString& sFileName, const QByteArray& data, const QString& sErrorTitle)
+{
+    QSaveFile file(sFileName);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && WriteAll(file, data) && file.commit())
+        return;
+    QMessageBox::information(this, sErrorTitle.arg(sFileName), file.errorString());
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -622,37 +736,131 @@ void MainWindow::on_btnLoadDefaults_clicked() { SendControlCommand(QStringLitera
 
 void MainWindow::on_viewConfigDataButton_clicked() { m_pConfigDataDlg->exec(); }
 
+// Start location of the Load and Save dialogs: the file last chosen, else the current directory.
+QString MainWindow::FileDialogStart() const
+{
+    const QString sFileName = ui->leFileName->text();
+    return sFileName.isEmpty() || sFileName == NoFileSelectedText() ? QDir::currentPath() : sFileName;
+}
+
+void MainWindow::on_loadButton_clicked()
+{
+    const QString sFileName
+        = m_openFileDialog(this, tr("Open Download File"), FileDialogStart(), kFileFilter);
+    if (sFileName.isEmpty()) {
+        ui->leFileName->setText(NoFileSelectedText());
+        return;
+    }
+    ui->leFileName->setText(sFileName);
+
+    // Sent as it is: what the device makes of the file is the device's affair.
+    QFile file(sFileName);
+    if (file.open(QIODevice::ReadOnly))
+        m_kavroComm.SendData(kParamsSet, file.readAll());
+}
+
+void MainWindow::on_saveButton_clicked()
+{
+    const QString sFileName
+        = m_saveFileDialog(this, tr("Save Uploaded Params"), FileDialogStart(), kFileFilter);
+    if (sFileName.isEmpty()) {
+        ui->leFileName->setText(NoFileSelectedText());
+        return;
+    }
+    ui->leFileName->setText(sFileName);
+    // The device answers on its upload topic; MessageUpdate writes the upload to this file.
+    m_sUploadFilePath = sFileName;
+    SendControlCommand(QStringLiteral("upload"), true);
+}
+
+void MainWindow::on_captureDlgButton_clicked()
+{
+    bool bLdrDisabled = false;
+    if (const CControlBase* pControl = m_controls.value(QStringLiteral("DefResMode"), nullptr))
+        bLdrDisabled = pControl->m_value.toInt() == 0;
+    if (m_sSensorModel == QLatin1String("AR0233"))
+        bLdrDisabled = false;
+
+    m_pCaptureDlg->SetLdrDisabled(bLdrDisabled);
+    m_pCaptureDlg->exec();
+    m_nCaptureState = 0;
+}
+
+// 1 or 2 starts a capture of the sensor or the HDMI path; the device answers 0 when its buffers are
+// uploaded and 255 when the capture failed. The state is cleared before any box is shown, so a report
+// that arrives while a box is open finds no capture pending.
 void MainWindow::captureCommandSlot(int muxSel)
 {
+    const int nCaptureState = std::exchange(m_nCaptureState, 0);
     switch (muxSel) {
     case 1:
     case 2:
         m_nCaptureState = muxSel;
         emit captureCommand(QStringLiteral("capture"), quint32(muxSel), false);
-        return;
+        break;
+    case 0:
+        SaveCapture(nCaptureState);
+        break;
     case 255:
-        if (m_nCaptureState != 0) {
+        if (nCaptureState != 0) {
             m_pCaptureDlg->done(1);
             ShowWarning(tr("Capture"), tr("Capture Failed!"));
         }
-        break;
-    case 0:
         break;
     default:
         qDebug() << "unexpected capture command:" << muxSel;
         break;
     }
-    m_nCaptureState = 0;
 }
 
-void MainWindow::on_btnAbout_clicked() { }
+void MainWindow::SaveCapture(int nCaptureState)
+{
+    QList<QPair<QByteArray*, QString>> images;
+    if (nCaptureState == 1 && m_sSensorModel == QLatin1String("AR0233"))
+        images = { { &m_captureLdr, QStringLiteral("LDR") } };
+    else if (nCaptureState == 1)
+        images = { { &m_captureT1, QStringLiteral("T1") }, { &m_captureT2, QStringLiteral("T2") },
+            { &m_captureT3, QStringLiteral("T3") } };
+    else if (nCaptureState == 2)
+        images = { { &m_captureHdmi, QStringLiteral("HDMI") } };
+    else
+        return;
 
-void MainWindow::on_loadButton_clicked() { }
+    for (const auto& image : qAsConst(images))
+        SaveCaptureBuffer(image.first, m_pCaptureDlg->MakeFileName(image.second), QStringLiteral("tiff"));
+    SaveCaptureBuffer(
+        &m_captureMeta, m_pCaptureDlg->MakeFileName(QStringLiteral("META")), QStringLiteral("json"));
+    m_pCaptureDlg->done(0);
+    ShowWarning(tr("Capture"), tr("Capture Complete"));
+}
 
-void MainWindow::on_saveButton_clicked() { }
+// The About box's details: one line each for the FPGA, software, board and sensor, with the device's texts
+// put in as they are.
+QString MainWindow::DeviceVersions() const
+{
+    return QStringLiteral("FPGA:\tsvn rev: %1\t(%2)\nSW:\tsvn rev: %3\t\t(%4)\nBoard:\t%5\t(%6)\n"
+                          "Sensor:\t%7\t\t(%8)\n")
+        .arg(m_sFpgaVersion, m_sFpgaDate, m_sSoftwareVersion, m_sSoftwareDate, m_sBoardType, m_sBoardVersion,
+            m_sSensorManufacturer, m_sSensorModel);
+}
 
-void MainWindow::on_captureDlgButton_clicked() { }
+void MainWindow::on_btnAbout_clicked()
+{
+    QMessageBox box;
+    box.setIcon(QMessageBox::Information);
+    box.setStyleSheet(QStringLiteral("QLabel{min-width: 200px;}"));
+    box.setWindowTitle(tr("About"));
+    box.setText(tr("Ombix Camera Control\nSystem Version:  %1\nBuilt: Oct  4 2022").arg(kVersion));
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Help);
+    box.setDetailedText(m_kavroComm.m_bDeviceConnected ? DeviceVersions()
+                                                       : tr("Must be connected to show detailed versions!"));
+    if (box.exec() != QMessageBox::Help)
+        return;
+    // The guide is installed in "doc" beside the executable; whether it is there is the handler's concern.
+    m_openUrl(QUrl::fromLocalFile(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/doc/Quick Start Guide.pdf")));
+}
 
-void MainWindow::onLogoButtonClicked() { }
+void MainWindow::onLogoButtonClicked() { m_openUrl(QUrl(kMakerHomePage, QUrl::TolerantMode)); }
 
-void MainWindow::onLogoSensorButtonClicked() { }
+void MainWindow::onLogoSensorButtonClicked() { m_openUrl(QUrl(kSensorProductPage, QUrl::TolerantMode)); }

@@ -10,12 +10,16 @@
 // window wraps the value in a one-attribute record (at once, or delayed to gather a burst of spin-box
 // edits) and the link publishes it as compact JSON on the parameter topic; the device applies it and
 // reports the new value on its status topic, which the control takes without echoing it.
+// Raw traffic ends up in MessageUpdate: log text goes to the message pane, a parameter upload into the
+// file the user chose with Save, and capture buffers are kept until the device reports the capture done,
+// when they are written to the files that the capture dialog names.
 
 #include "controls/ccomboboxoptions.h"
 #include "controls/ccontrolsmap.h"
 #include "link/ckavrocomm.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMainWindow>
@@ -23,7 +27,10 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
+#include <functional>
 #include <memory>
+#include <utility>
 
 class CKavroParam;
 class CaptureDialog;
@@ -54,6 +61,15 @@ public:
     // The eight device information strings, in the order fpga version, fpga date, software version,
     // software date, board type, board version, sensor manufacturer, sensor model.
     QStringList DeviceInfo() const;
+
+    // Seams over the desktop, replaced by tests. The clock dates the log files and their lines; the file
+    // dialogs are Load's and Save's (they return the chosen path, or an empty one when cancelled); the
+    // URL opener receives the web pages and the guide. They default to the real ones.
+    using FileDialog = std::function<QString(
+        QWidget* pParent, const QString& sCaption, const QString& sDir, const QString& sFilter)>;
+    void SetClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    void SetFileDialogs(FileDialog openFileDialog, FileDialog saveFileDialog);
+    void SetUrlOpener(std::function<bool(const QUrl&)> openUrl) { m_openUrl = std::move(openUrl); }
 
 signals:
     void UpdateDeviceState(bool bConnected);
@@ -125,6 +141,15 @@ private:
     void ReportConversionError(const QString& paramName, const QString& sError);
     void AppendMessage(const QString& sText);
 
+    // Logs, uploads and capture files
+    void WriteLogRecords(QString paramName, CKavroParam* pParamData);
+    void SaveCaptureBuffer(QByteArray* pData, QString sFileName, QString sExtension);
+    void ReplaceFile(const QString& sFileName, const QByteArray& data, const QString& sErrorTitle);
+    QByteArray* CaptureBuffer(const QString& subtopic);
+    void SaveCapture(int nCaptureState);
+    QString FileDialogStart() const;
+    QString DeviceVersions() const;
+
     // Publishing
     void PublishValue(const QString& sParamName, CKavroParam* pParamData, bool delayedSend);
     void QueueDelayedSend(QString sParamName, CKavroParam* pParamData);
@@ -159,4 +184,8 @@ private:
     QByteArray m_captureLdr;
     QByteArray m_captureHdmi;
     QByteArray m_captureMeta;
+    std::function<QDateTime()> m_clock;
+    FileDialog m_openFileDialog;
+    FileDialog m_saveFileDialog;
+    std::function<bool(const QUrl&)> m_openUrl;
 };

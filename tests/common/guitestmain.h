@@ -7,6 +7,7 @@
 
 // main() for tests that build the main window: the window reads and writes the user's documents folder,
 // so HOME points to a temporary folder (set before the application object exists, removed at the end).
+// Dates are written in the C locale, whatever the user's.
 #define OMBIX_GUI_TEST_MAIN(TestObject)                                                                      \
     int main(int argc, char* argv[])                                                                         \
     {                                                                                                        \
@@ -15,6 +16,7 @@
             return 1;                                                                                        \
         qputenv("HOME", home.path().toLocal8Bit());                                                          \
         qunsetenv("XDG_CONFIG_HOME");                                                                        \
+        qputenv("LC_ALL", "C");                                                                              \
         QApplication app(argc, argv);                                                                        \
         TestObject testObject;                                                                               \
         return QTest::qExec(&testObject, argc, argv);                                                        \

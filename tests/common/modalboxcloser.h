@@ -1,36 +1,50 @@
 #pragma once
 
-#include <QList>
-#include <QObject>
-#include <QString>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
+#include <functional>
 
 // Closes every modal dialog that comes up while it exists: a timer looks for the application's active modal
-// widget, records its window title and text (and the detailed text of a message box), and presses the
-// box's default button (OK for the warning boxes). Other modal dialogs are rejected.
+// widget. A message box is recorded in m_boxes as "title | text" (then " | " and its detailed text, if it
+// has one) and closed with m_button, or with its default button when it has no such button. Other dialogs
+// go to m_onDialog (called on every tick while the dialog is up), or are rejected when it is not set.
 class ModalBoxCloser : public QObject
 {
-    Q_OBJECT
-
 public:
-    struct Box
+    ModalBoxCloser()
     {
-        QString title;
-        QString text;
-        QString detailedText;
-    };
+        connect(&m_timer, &QTimer::timeout, this, &ModalBoxCloser::closeActiveModal);
+        m_timer.start(20);
+    }
 
-    explicit ModalBoxCloser(QObject* parent = nullptr);
-
-    QList<Box> boxes() const { return m_boxes; }
-    int count() const { return m_boxes.size(); }
-    // "title | text" of every box so far, for readable failure messages.
-    QString summary() const;
+    // Every box so far, one per line.
+    QString summary() const { return m_boxes.join(QLatin1Char('\n')); }
     void clear() { m_boxes.clear(); }
 
+    QStringList m_boxes;
+    QMessageBox::StandardButton m_button = QMessageBox::Ok;
+    std::function<void(QDialog*)> m_onDialog;
+
 private:
-    void closeActiveModal();
+    void closeActiveModal()
+    {
+        QWidget* pModal = QApplication::activeModalWidget();
+        if (!pModal || !pModal->isVisible())
+            return;
+        if (auto* pBox = qobject_cast<QMessageBox*>(pModal)) {
+            const QString sDetails
+                = pBox->detailedText().isEmpty() ? QString() : " | " + pBox->detailedText();
+            m_boxes << pBox->windowTitle() + " | " + pBox->text() + sDetails;
+            QAbstractButton* pButton = pBox->button(m_button);
+            (pButton ? pButton : pBox->defaultButton())->click();
+        } else if (auto* pDialog = qobject_cast<QDialog*>(pModal)) {
+            m_onDialog ? m_onDialog(pDialog) : pDialog->reject();
+        }
+    }
 
     QTimer m_timer;
-    QList<Box> m_boxes;
 };

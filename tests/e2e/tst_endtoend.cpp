@@ -1,15 +1,23 @@
 #include "app/mainwindow.h"
+#include "dialogs/capturedialog.h"
 #include "guitestmain.h"
 #include "modalboxcloser.h"
 #include "mosquittobroker.h"
 #include "windowtest.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QtMath>
 #include <csignal>
 #include <memory>
@@ -19,25 +27,30 @@ namespace {
 // The widgets of the 36 parameter controls, in registration order, and the parameters of the spin boxes
 // among them, in the same order.
 const QStringList sControlWidgets = QStringLiteral(
-    "tonemapCB midBoostCB deltaEvCB accmCB unityButton sysFreq50RB sysFreq60RB autoGainButton flipImageCB "
-    "sensorGainSlider sensorGainSpinBox exposureSlider exposureSpinBox brightnessSlider brightnessSpinBox "
-    "gammaSlider gammaSpinBox detailSlider detailSpinBox saturationSlider saturationSpinBox blueYellowSlider "
-    "blueYellowSpinBox greenRedSlider greenRedSpinBox blackFixSlider blackFixSpinBox vgCompSlider "
-    "vgCompSpinBox "
-    "AESpeedSlider AESpeedSpinBox awbCB highlightsCmbBox autoExpCB longExpCB lfmExpCB deltMaxSpinBox "
-    "whtLvlSpinBox "
-    "blkLvlSpinBox denoiseEnableCB yThreshSlider yThreshSpinBox crcbThreshSlider crcbThreshSpinBox "
-    "histoEnButton "
-    "histoColorCmbBox histoFoiCmbBox histoLocCmbBox wSlider wSpinBox blackLevelSlider blackLevelSpinBox")
+    "tonemapCB midBoostCB deltaEvCB accmCB unityButton sysFreq50RB sysFreq60RB "
+    "autoGainButton flipImageCB sensorGainSlider sensorGainSpinBox exposureSlider "
+    "exposureSpinBox brightnessSlider brightnessSpinBox gammaSlider gammaSpinBox detailSlider "
+    "detailSpinBox saturationSlider saturationSpinBox blueYellowSlider blueYellowSpinBox "
+    "greenRedSlider greenRedSpinBox blackFixSlider blackFixSpinBox vgCompSlider vgCompSpinBox "
+    "AESpeedSlider AESpeedSpinBox awbCB highlightsCmbBox autoExpCB longExpCB lfmExpCB "
+    "deltMaxSpinBox whtLvlSpinBox blkLvlSpinBox denoiseEnableCB yThreshSlider yThreshSpinBox "
+    "crcbThreshSlider crcbThreshSpinBox histoEnButton histoColorCmbBox histoFoiCmbBox "
+    "histoLocCmbBox wSlider wSpinBox blackLevelSlider blackLevelSpinBox")
                                         .split(' ');
 const QStringList sNumbers
     = QStringLiteral("aroGlobalGain manualTAms brightness gamma detail saturation blue/yellow green/red "
-                     "blackfix vgComp aeSpeed "
-                     "awbDeltaMax awbWhiteLevel awbBlackLevel yNoiseThresh crcbNoiseThresh w blackLevel")
+                     "blackfix vgComp aeSpeed awbDeltaMax awbWhiteLevel awbBlackLevel yNoiseThresh "
+                     "crcbNoiseThresh w blackLevel")
           .split(' ');
 // The control widgets of the parameters that the camera describes as read-only or disabled.
 const QStringList sLocked { "tonemapCB", "longExpCB", "lfmExpCB", "histoEnButton" };
 const QString sCheck = QStringLiteral("Please check the MQTT broker/Kavro device");
+
+QByteArray ReadFile(const QString& sPath)
+{
+    QFile file(sPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 } // namespace
 
@@ -61,6 +74,9 @@ private slots:
         QVERIFY(m_pTraffic->connectTo(*m_pBroker) && m_pTraffic->listen("/hdr/#"));
         QTRY_VERIFY(!(m_description = QJsonDocument::fromJson(Last("/hdr/config/parameters"))).isNull());
         m_pCloser = std::make_unique<ModalBoxCloser>();
+        // The capture dialog keeps its files in the folder that is current when the window is built.
+        m_pDir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(m_pDir->path()));
         m_pWindow = std::make_unique<MainWindow>();
         m_pWindow->show();
         ClickConnect(*m_pWindow, *m_pBroker);
@@ -128,6 +144,47 @@ private slots:
         QVERIFY(!Widget<QWidget>(m_pWindow.get(), "exposureSlider")->isEnabled());
     }
 
+    // Load sends a parameter file, which the camera applies; Save writes the camera's upload byte for byte;
+    // a sensor capture and an HDMI capture write readable TIFF images and the metadata.
+    void filesAndCaptures()
+    {
+        const QString sLoad = m_pDir->filePath("load.json"), sSaved = m_pDir->filePath("saved.json");
+        QFile load(sLoad);
+        QVERIFY(load.open(QIODevice::WriteOnly) && load.write(R"({ "manualTAms": { "value": 8.5 },
+    "gamma": { "value": -1.25 }, "flipXY": { "value": true }, "freq": { "value": 60 }, "osdcolor": { "value": 2 } })")
+            && load.flush());
+        const auto dialog = [](const QString& sPath) {
+            return [sPath](QWidget*, const QString&, const QString&, const QString&) { return sPath; };
+        };
+        m_pWindow->SetFileDialogs(dialog(sLoad), dialog(sSaved));
+        Widget<QPushButton>(m_pWindow.get(), "loadButton")->click();
+        // The camera applies the members in key order.
+        QTRY_COMPARE(Reported("osdcolor"), QJsonValue(2));
+        QTRY_COMPARE(Mismatches(), QStringList());
+        QVERIFY(Widget<QCheckBox>(m_pWindow.get(), "flipImageCB")->isChecked());
+        QVERIFY(Widget<QRadioButton>(m_pWindow.get(), "sysFreq60RB")->isChecked());
+        QCOMPARE(Widget<QComboBox>(m_pWindow.get(), "histoColorCmbBox")->currentText(), "Green");
+
+        Widget<QPushButton>(m_pWindow.get(), "saveButton")->click();
+        QTRY_VERIFY(!Last("/hdr/status/upload").isEmpty() && ReadFile(sSaved) == Last("/hdr/status/upload"));
+        QCOMPARE(QJsonDocument::fromJson(ReadFile(sSaved))["manualTAms"]["value"], QJsonValue(8.5));
+
+        auto* pDialog = m_pWindow->findChild<CaptureDialog*>();
+        for (int nMux : { 1, 2 }) {
+            m_pCloser->clear();
+            pDialog->SetLdrDisabled(false);
+            Widget<QRadioButton>(pDialog, nMux == 1 ? "ldrRadioButton" : "hdmiRadioButton")->click();
+            Widget<QPushButton>(pDialog, "captureButton")->click();
+            QTRY_COMPARE_WITH_TIMEOUT(
+                m_pCloser->summary(), QStringLiteral("Capture | Capture Complete"), 10000);
+            QCOMPARE(QJsonDocument::fromJson(ReadFile(m_pDir->filePath("capture_META.json")))["mux"],
+                QJsonValue(nMux));
+        }
+        for (const QString sImage : { "T1", "T2", "T3", "HDMI" })
+            QVERIFY2(!QImage(m_pDir->filePath("capture_" + sImage + ".tiff"), "TIFF").isNull(),
+                qPrintable(sImage));
+    }
+
 private:
     QString Text(const char* sButton) const { return Widget<QPushButton>(m_pWindow.get(), sButton)->text(); }
     QByteArray Last(const QString& sTopic) const
@@ -171,6 +228,7 @@ private:
     std::unique_ptr<TestDevice> m_pTraffic;
     std::unique_ptr<ModalBoxCloser> m_pCloser;
     std::unique_ptr<MainWindow> m_pWindow;
+    std::unique_ptr<QTemporaryDir> m_pDir;
     QJsonDocument m_description;
 };
 

@@ -2,139 +2,92 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QHostAddress>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
 
 namespace {
 
-quint16 FreeLoopbackPort()
+// True once the broker accepts connections on the port; false when it ends or 10 s pass first.
+bool WaitUntilListening(QProcess& process, quint16 nPort)
 {
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return server.serverPort();
+    for (QDeadlineTimer deadline(10000); !deadline.hasExpired();) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, nPort);
+        if (probe.waitForConnected(200))
+            return true;
+        if (process.waitForFinished(20))
+            return false;
+    }
+    return false;
 }
 
 } // namespace
 
-MosquittoBroker::MosquittoBroker()
-{
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-}
-
-MosquittoBroker::~MosquittoBroker()
-{
-    stop();
-}
-
 QString MosquittoBroker::executable()
 {
-    return QStandardPaths::findExecutable(QStringLiteral("mosquitto"),
-                                          { QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"),
-                                            QStringLiteral("/usr/local/sbin"), QStringLiteral("/usr/local/bin") });
+    return QStandardPaths::findExecutable(
+        "mosquitto", { "/usr/sbin", "/usr/bin", "/usr/local/sbin", "/usr/local/bin" });
 }
 
 bool MosquittoBroker::start()
 {
+    resume();
     if (isRunning())
         return true;
-    if (!m_dir.isValid()) {
-        m_sError = QStringLiteral("cannot create a temporary folder for the broker");
-        return false;
-    }
     if (executable().isEmpty()) {
-        m_sError = QStringLiteral("mosquitto is not installed (scripts/install-deps installs it)");
+        m_sError = "mosquitto is not installed (scripts/install-deps installs it)";
         return false;
     }
-    if (m_nPort != 0)
-        return startOnPort(m_nPort);
+    // A port found free may be taken by someone else before mosquitto binds it: a few tries.
     for (int nAttempt = 0; nAttempt < 5; ++nAttempt) {
-        if (startOnPort(FreeLoopbackPort()))
-            return true;
-    }
-    return false;
-}
-
-bool MosquittoBroker::startOnPort(quint16 nPort)
-{
-    if (nPort == 0) {
-        m_sError = QStringLiteral("no free port on 127.0.0.1");
-        return false;
-    }
-    const QString sConfigPath = m_dir.filePath(QStringLiteral("mosquitto.conf"));
-    QFile config(sConfigPath);
-    if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_sError = config.errorString();
-        return false;
-    }
-    config.write(QStringLiteral("listener %1 127.0.0.1\n"
-                                "allow_anonymous true\n"
-                                "persistence false\n"
-                                "log_dest stdout\n"
-                                "log_type error\nlog_type warning\nlog_type notice\n")
-                     .arg(nPort)
-                     .toUtf8());
-    config.close();
-
-    m_process.start(executable(), { QStringLiteral("-c"), sConfigPath });
-    if (!m_process.waitForStarted(5000)) {
-        m_sError = QStringLiteral("mosquitto did not start: ") + m_process.errorString();
-        return false;
-    }
-    m_nPort = nPort;
-    if (waitUntilListening(10000))
-        return true;
-    m_sError = QStringLiteral("mosquitto is not listening on port %1: %2").arg(nPort).arg(log());
-    stop();
-    return false;
-}
-
-bool MosquittoBroker::waitUntilListening(int nTimeoutMs) const
-{
-    QDeadlineTimer deadline(nTimeoutMs);
-    while (!deadline.hasExpired()) {
-        if (m_process.state() != QProcess::Running)
-            return false;
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, m_nPort);
-        if (probe.waitForConnected(200)) {
-            probe.disconnectFromHost();
+        const quint16 nPort = m_nPort != 0 ? m_nPort : freePort();
+        const QString sConfig
+            = QString("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n"
+                      "log_dest stdout\nlog_type error\nlog_type warning\nlog_type notice\n%2\n")
+                  .arg(nPort)
+                  .arg(m_sExtraConfig);
+        m_process.start(executable(), { "-c", writeFile("mosquitto.conf", sConfig.toUtf8()) });
+        if (m_process.waitForStarted(5000) && WaitUntilListening(m_process, nPort)) {
+            m_nPort = nPort;
             return true;
         }
-        QThread::msleep(20);
+        m_sError = QString("mosquitto did not come up on port %1: %2").arg(nPort).arg(log());
+        stop();
     }
     return false;
+}
+
+QString MosquittoBroker::writeFile(const QString& sName, const QByteArray& content)
+{
+    // mosquitto started by root reads its files as the user "mosquitto".
+    QFile::setPermissions(m_dir.path(), QFile::permissions(m_dir.path()) | QFileDevice::ExeOther);
+    QFile file(m_dir.filePath(sName));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size()
+        && file.setPermissions(file.permissions() | QFileDevice::ReadOther))
+        return file.fileName();
+    m_sError = file.errorString();
+    return QString();
 }
 
 void MosquittoBroker::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
+    if (!isRunning())
         return;
+    resume();
     m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    if (!m_process.waitForFinished(5000))
+        kill();
 }
 
-void MosquittoBroker::kill()
+void MosquittoBroker::SendSignal(int nSignal)
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.kill();
-    m_process.waitForFinished(5000);
+    if (isRunning())
+        ::kill(pid_t(m_process.processId()), nSignal);
 }
 
-bool MosquittoBroker::isRunning() const
+quint16 MosquittoBroker::freePort()
 {
-    return m_process.state() == QProcess::Running;
-}
-
-QString MosquittoBroker::log()
-{
-    m_log += m_process.readAll();
-    return QString::fromUtf8(m_log);
+    QTcpServer server;
+    return server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0;
 }

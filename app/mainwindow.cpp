@@ -182,12 +182,6 @@ void MainWindow::SetFileDialogs(FileDialog openFileDialog, FileDialog saveFileDi
     m_saveFileDialog = std::move(saveFileDialog);
 }
 
-QStringList MainWindow::DeviceInfo() const
-{
-    return { m_sFpgaVersion, m_sFpgaDate, m_sSoftwareVersion, m_sSoftwareDate, m_sBoardType, m_sBoardVersion,
-        m_sSensorManufacturer, m_sSensorModel };
-}
-
 // ---------------------------------------------------------------------------------------------------------
 // Look and size of the window
 

@@ -58,10 +58,6 @@ public:
     // parameter control; connecting leaves them to the attributes the device sends.
     void EnableDeviceControls(bool bEnable);
 
-    // The eight device information strings, in the order fpga version, fpga date, software version,
-    // software date, board type, board version, sensor manufacturer, sensor model.
-    QStringList DeviceInfo() const;
-
     // Seams over the desktop, replaced by tests. The clock dates the log files and their lines; the file
     // dialogs are Load's and Save's (they return the chosen path, or an empty one when cancelled); the
     // URL opener receives the web pages and the guide. They default to the real ones.

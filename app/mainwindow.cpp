@@ -730,38 +730,31 @@ void MainWindow::on_btnLoadDefaults_clicked() { SendControlCommand(QStringLitera
 
 void MainWindow::on_viewConfigDataButton_clicked() { m_pConfigDataDlg->exec(); }
 
-// Start location of the Load and Save dialogs: the file last chosen, else the current directory.
-QString MainWindow::FileDialogStart() const
+// Runs the Load or Save file dialog, starting at the file last chosen (else in the current directory). The
+// field shows the file chosen, or the placeholder when the dialog was cancelled and the result is empty.
+QString MainWindow::ChooseFile(const FileDialog& fileDialog, const QString& sCaption)
 {
-    const QString sFileName = ui->leFileName->text();
-    return sFileName.isEmpty() || sFileName == NoFileSelectedText() ? QDir::currentPath() : sFileName;
+    const QString sShown = ui->leFileName->text();
+    const QString sStart = sShown.isEmpty() || sShown == NoFileSelectedText() ? QDir::currentPath() : sShown;
+    const QString sFileName = fileDialog(this, sCaption, sStart, kFileFilter);
+    ui->leFileName->setText(sFileName.isEmpty() ? NoFileSelectedText() : sFileName);
+    return sFileName;
 }
 
 void MainWindow::on_loadButton_clicked()
 {
-    const QString sFileName
-        = m_openFileDialog(this, tr("Open Download File"), FileDialogStart(), kFileFilter);
-    if (sFileName.isEmpty()) {
-        ui->leFileName->setText(NoFileSelectedText());
-        return;
-    }
-    ui->leFileName->setText(sFileName);
-
     // Sent as it is: what the device makes of the file is the device's affair.
+    const QString sFileName = ChooseFile(m_openFileDialog, tr("Open Download File"));
     QFile file(sFileName);
-    if (file.open(QIODevice::ReadOnly))
+    if (!sFileName.isEmpty() && file.open(QIODevice::ReadOnly))
         m_kavroComm.SendData(kParamsSet, file.readAll());
 }
 
 void MainWindow::on_saveButton_clicked()
 {
-    const QString sFileName
-        = m_saveFileDialog(this, tr("Save Uploaded Params"), FileDialogStart(), kFileFilter);
-    if (sFileName.isEmpty()) {
-        ui->leFileName->setText(NoFileSelectedText());
+    const QString sFileName = ChooseFile(m_saveFileDialog, tr("Save Uploaded Params"));
+    if (sFileName.isEmpty())
         return;
-    }
-    ui->leFileName->setText(sFileName);
     // The device answers on its upload topic; MessageUpdate writes the upload to this file.
     m_sUploadFilePath = sFileName;
     SendControlCommand(QStringLiteral("upload"), true);

@@ -143,7 +143,9 @@ private:
     void ReplaceFile(const QString& sFileName, const QByteArray& data, const QString& sErrorTitle);
     QByteArray* CaptureBuffer(const QString& subtopic);
     void SaveCapture(int nCaptureState);
-    QString FileDialogStart() const;
+
+    // Parameter files and the About box
+    QString ChooseFile(const FileDialog& fileDialog, const QString& sCaption);
     QString DeviceVersions() const;
 
     // Publishing

@@ -65,7 +65,7 @@ public:
         QWidget* pParent, const QString& sCaption, const QString& sDir, const QString& sFilter)>;
     void SetClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     void SetFileDialogs(FileDialog openFileDialog, FileDialog saveFileDialog);
-    void SetUrlOpener(std::function<bool(const QUrl&)> openUrl) { m_openUrl = std::move(openUrl); }
+    void SetUrlOpener(std::function<void(const QUrl&)> openUrl) { m_openUrl = std::move(openUrl); }
 
 signals:
     void UpdateDeviceState(bool bConnected);
@@ -185,5 +185,5 @@ private:
     std::function<QDateTime()> m_clock;
     FileDialog m_openFileDialog;
     FileDialog m_saveFileDialog;
-    std::function<bool(const QUrl&)> m_openUrl;
+    std::function<void(const QUrl&)> m_openUrl;
 };

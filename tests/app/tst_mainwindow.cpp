@@ -229,25 +229,23 @@ private slots:
         QJsonParseError error;
         QJsonDocument::fromJson("{\"a\":1,}", &error);
         const QString sPath = AppFolder() + "/UCControlConfig.json", sSaved = "127.0.0.1 1883\n" + kAborted;
-        const QString sFirst = "{\n    \"broker_address\": {\n        \"port\": \"1883\",\n        \"url\": "
-                               "\"127.0.0.1\"\n    }\n}\n";
+        const QString sLoad = "Load Configuration | \n\nError loading config json file:\n\n" + sPath + "\n\n";
+        const QString sSave
+            = "Save Configuration | Error opening config json file to save:\n\n" + sPath + "\n";
+        const QString sFirst = "{\n    \"broker_address\": {\n        \"port\": \"1883\",\n"
+                               "        \"url\": \"127.0.0.1\"\n    }\n}\n";
         const QString sCompact = R"({"broker_address":{"port":"1883","url":"127.0.0.1"}})";
         QTest::newRow("first run") << "- || 1883 || " + sSaved + " || " + sFirst;
         QTest::newRow("same address") << sCompact + " || 1883 || " + sSaved + " || =";
-        QTest::newRow("corrupt") << "{\"a\":1,} || 1883 || 127.0.0.1 1883\nLoad Configuration | \n\nError "
-                                    "loading config json file:\n\n"
-                + sPath + "\n\n" + error.errorString() + "\nOffset: " + QString::number(error.offset) + "\n"
-                + kAborted + " || " + sFirst;
+        QTest::newRow("corrupt") << "{\"a\":1,} || 1883 || 127.0.0.1 1883\n" + sLoad + error.errorString()
+                + "\nOffset: " + QString::number(error.offset) + "\n" + kAborted + " || " + sFirst;
         QTest::newRow("port a number")
-            << R"({"broker_address":{"url":"1.2.3.4","port":1883}} || 1883 || 1.2.3.4 )"
-               "\n"
-                + kAborted + " || " + sFirst;
+            << R"({"broker_address":{"url":"1.2.3.4","port":1883}} || 1883 || 1.2.3.4 )" + ("\n" + kAborted)
+                + " || " + sFirst;
         QTest::newRow("other members") << R"({"mqtt_config":{"a":"b"}} || 1883 || )" + sSaved + " || "
                 + sFirst.chopped(3) + ",\n    \"mqtt_config\": {\n        \"a\": \"b\"\n    }\n}\n";
-        QTest::newRow("write fails") << sCompact
-                + " || 1884 || 127.0.0.1 1883\nSave Configuration | Error opening config json file to "
-                  "save:\n\n"
-                + sPath + "\n" + kAborted + " || =";
+        QTest::newRow("write fails") << sCompact + " || 1884 || 127.0.0.1 1883\n" + sSave + kAborted
+                + " || =";
     }
 
     void settingsFile()
@@ -311,10 +309,8 @@ private slots:
         Click(&aborted, "btnConnect");
         QTRY_COMPARE_WITH_TIMEOUT(Text(&silent, "btnConnect"), "Connect", 7000);
         QVERIFY2(clock.elapsed() >= 4900, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(m_closer.summary(),
-            kAborted
-                + "\nConnection Status | Connection to MQTT Broker failed.\nPlease check the MQTT "
-                  "broker/Kavro device");
+        const QString sFailed = "Connection Status | Connection to MQTT Broker failed.\n";
+        QCOMPARE(m_closer.summary(), kAborted + "\n" + sFailed + "Please check the MQTT broker/Kavro device");
 
         m_device.publish("/hdr/config/parameters", kConfig, true);
         ClickConnect(*m_pWindow, m_broker);
@@ -330,12 +326,12 @@ private slots:
                 kConversionError, "Device Status: Connected - device active" }));
         // The attributes reached their controls, the range before the value; nothing of it went back.
         QCOMPARE_SEEN(m_pWindow,
-            "btnConnect QPushButton e Disconnect => blackLevelSpinBox QDoubleSpinBox e 0 0..200 +1 =150 => "
-            "histoEnButton QPushButton d Histogram Enable => exposureSpinBox QDoubleSpinBox e 2 0..20 +0.01 "
-            "=0 => "
-            "gammaSpinBox QDoubleSpinBox d 2 -2..4 +0.01 =0 => wSpinBox QDoubleSpinBox e 1 0..99999 +0.1 =0 "
-            "=> "
-            "detailSpinBox QDoubleSpinBox e 2 2..8 +0.1 =2 => loadButton QPushButton e Load");
+            "btnConnect QPushButton e Disconnect => blackLevelSpinBox QDoubleSpinBox e 0 0..200 +1 =150"
+            " => histoEnButton QPushButton d Histogram Enable => gammaSpinBox QDoubleSpinBox d 2 -2..4 +0.01 "
+            "=0"
+            " => exposureSpinBox QDoubleSpinBox e 2 0..20 +0.01 =0 => wSpinBox QDoubleSpinBox e 1 0..99999 "
+            "+0.1 =0"
+            " => detailSpinBox QDoubleSpinBox e 2 2..8 +0.1 =2 => loadButton QPushButton e Load");
         QTest::qWait(1400);
         QCOMPARE(m_received.size() + m_closer.m_boxes.size(), 2);
     }
@@ -368,9 +364,8 @@ private slots:
             QWidget* pWidget = m_pWindow->findChild<QWidget*>(sStep.section('=', 0, 0));
             if (auto* pSpinBox = qobject_cast<QDoubleSpinBox*>(pWidget)) {
                 pSpinBox->setValue(sStep.section('=', 1).toDouble());
-            } else if (auto* pSlider
-                = qobject_cast<QSlider*>(pWidget)) { // dragged to its end, released there
-                pSlider->setSliderDown(true);
+            } else if (auto* pSlider = qobject_cast<QSlider*>(pWidget)) {
+                pSlider->setSliderDown(true); // dragged to its end and released there
                 pSlider->setSliderPosition(pSlider->maximum());
                 pSlider->setSliderDown(false);
             } else if (pWidget) {
@@ -379,16 +374,14 @@ private slots:
             QTest::qWait(pWidget ? 0 : sStep.toInt());
         }
         QTRY_COMPARE_WITH_TIMEOUT(m_received.size(), fields.at(2).count(' ') + 1, 3000);
-        const QString sLastMs = QString::number(clock.elapsed());
-        QVERIFY2(sLastMs.toInt() >= fields.at(1).section(' ', 0, 0).toInt()
-                && sLastMs.toInt() < fields.at(1).section(' ', 1).toInt(),
-            qPrintable(sLastMs));
+        const qint64 nLastMs = clock.elapsed();
+        const QStringList window = fields.at(1).split(' ');
+        QVERIFY2(nLastMs >= window.at(0).toInt() && nLastMs < window.at(1).toInt(),
+            qPrintable(QString::number(nLastMs)));
         // By then the later scheduled sends have run, and must have found nothing to send.
         QTest::qWait(int(1400 - clock.elapsed()));
-        QCOMPARE(m_received.join(' '),
-            QString("/hdr/set/parameters " + fields.at(2))
-                .replace("} {", "} /hdr/set/parameters {")
-                .toUtf8());
+        const QString sSent = "/hdr/set/parameters " + fields.at(2);
+        QCOMPARE(m_received.join(' '), QString(sSent).replace("} {", "} /hdr/set/parameters {").toUtf8());
     }
 
     void filesAndCommands()
@@ -401,8 +394,7 @@ private slots:
         };
         m_pWindow->SetFileDialogs(answer, answer);
         m_received.clear();
-        // An upload that comes before Save chose a file cannot be written anywhere; a cancelled Save sends
-        // nothing.
+        // An upload before Save chose a file cannot be written anywhere; a cancelled Save sends nothing.
         m_device.publish("/hdr/status/upload", "early");
         QTRY_VERIFY(m_closer.summary().contains("\nUnable to open file to save upload params data:\n\n | "));
         Click(m_pWindow, "saveButton");
@@ -440,10 +432,7 @@ private slots:
             pDialog->reject();
         };
         QList<QUrl> opened;
-        m_pWindow->SetUrlOpener([&opened](const QUrl& url) {
-            opened << url;
-            return true;
-        });
+        m_pWindow->SetUrlOpener([&opened](const QUrl& url) { opened << url; });
         m_device.publish("/hdr/config/sensor",
             R"({"fpga":{"version":"r1022"},"sensor_type":{"manufacturer":"Onsemi","model":"AR0239"}})");
         QTRY_VERIFY(m_pWindow->findChild<QPlainTextEdit*>("teConfigData")->toPlainText().contains("AR0239"));
@@ -456,8 +445,7 @@ private slots:
         QVERIFY(sViewer.endsWith("\n\n\n/hdr/config/sensor/sensor_type:\n    { \"manufacturer\":\"Onsemi\", "
                                  "\"model\":\"AR0239\" }"));
 
-        // About with Help while connected; Disconnect; then an empty viewer, and an About box without
-        // details.
+        // About with Help while connected; Disconnect; then an empty viewer, and About without details.
         m_closer.clear();
         m_closer.m_button = QMessageBox::Help;
         Click(m_pWindow, "btnAbout");
@@ -468,11 +456,12 @@ private slots:
         m_closer.m_onDialog = nullptr;
         Click(m_pWindow, "btnAbout");
         const QString sAbout = "About | Ombix Camera Control\nSystem Version:  1.0.0\nBuilt: Oct  4 2022 | ";
+        const QString sDetails = "FPGA:\tsvn rev: r1022\t(2022-09-30)\nSW:\tsvn rev: r877\t\t(2022-10-01)\n"
+                                 "Board:\tKV-2\t(3)\nSensor:\tOnsemi\t\t(AR0239)\n";
         QCOMPARE(m_closer.summary() + sViewer,
-            sAbout
-                + "FPGA:\tsvn rev: r1022\t(2022-09-30)\nSW:\tsvn rev: r877\t\t(2022-10-01)\n"
-                  "Board:\tKV-2\t(3)\nSensor:\tOnsemi\t\t(AR0239)\n\nConnection Status | Connection to MQTT "
-                  "Broker terminated.\n"
+            sAbout + sDetails
+                + "\nConnection Status | Connection to MQTT Broker "
+                  "terminated.\n"
                 + sAbout + "Must be connected to show detailed versions!");
         QCOMPARE(opened,
             QList<QUrl>({ QUrl::fromLocalFile(
@@ -497,11 +486,8 @@ private slots:
         QTest::newRow("disk full") << "device 1 AR0239 || capture.tiff" + sSensor + sDiskFull + sDone;
         QTest::newRow("HDMI by the device")
             << "device 2 AR0233 || capture.tiff || capture_HDMI.tiff capture_META.json || " + sDone;
-        QTest::newRow("folder in the name, date")
-            << "dialog 2 AR0239 || sub/shot.tiff date || shot_HDMI_<date>.tiff shot_META_<date>.json || "
-                + sDone;
-        QTest::newRow("no extension")
-            << "dialog 1 AR0233 || shot || shot_LDR.tiff shot_META.json || " + sDone;
+        QTest::newRow("folder in the name, no extension, date")
+            << "dialog 2 AR0239 || sub/shot date || shot_HDMI_<date>.tiff shot_META_<date>.json || " + sDone;
         QTest::newRow("failed") << "dialog 1 AR0233 || shot ||  || Capture | Capture Failed!";
     }
 
@@ -541,22 +527,13 @@ private slots:
         m_closer.m_onDialog = nullptr;
         QCOMPARE(m_closer.summary(), fields.at(3));
         QVERIFY(!bDialog || pDialog->result() == int(row.contains("Failed")));
-        QCOMPARE(folder.entryList(QDir::Files)
-                     .replaceInStrings(QRegularExpression("_\\d{4}(_\\d\\d){2}_\\d{6}"), "_<date>")
-                     .join(" "),
+        QStringList written = folder.entryList(QDir::Files);
+        QCOMPARE(
+            written.replaceInStrings(QRegularExpression("_\\d{4}(_\\d\\d){2}_\\d{6}"), "_<date>").join(" "),
             fields.at(2));
         for (const QString& sFile : folder.entryList(QDir::Files))
             QCOMPARE(ReadFile(folder.filePath(sFile)),
                 CaptureBytes(sFile.section('_', 1, 1).section('.', 0, 0).toLower().toUtf8()));
-    }
-
-    void brokerLoss()
-    {
-        m_closer.clear();
-        m_broker.stop();
-        QTRY_COMPARE(m_closer.summary(),
-            "Connection Alert | Disconnected from MQTT brokerPlease check the MQTT broker/Kavro device");
-        QCOMPARE_SEEN(m_pWindow, "btnConnect QPushButton e Connect => loadButton QPushButton d Load");
     }
 
 private:

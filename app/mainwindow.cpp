@@ -44,6 +44,7 @@ const QString kCaptureUpload = QStringLiteral("capture_upload");
 const QString kLogTopic = QStringLiteral("/hdr/status/logs");
 
 const QString kVersion = QStringLiteral("1.0.0");
+// Opened by the two logo buttons: the maker's home page and the product page of the image sensor.
 const QString kMakerHomePage = QStringLiteral("https://www.ombix.example/");
 const QString kSensorProductPage = QStringLiteral("https://www.ombix.example/sensors/ar0233at");
 const QString kFileFilter = QStringLiteral("json files (*.json) ;; text files (*.txt) ;; All files (*.*)");
@@ -616,8 +617,8 @@ QByteArray* MainWindow::CaptureBuffer(const QString& subtopic)
     return buffers.value(subtopic, nullptr);
 }
 
-// One file per local calendar day, opened for each record and only ever appended to. A record that cannot
-// be written completely is taken back out, so the file holds whole lines only.
+// One file per local calendar day, opened for each record and only ever appended to; a write that fails
+// is reported as a file that does not open is.
 void MainWindow::WriteLogRecords(QString paramName, CKavroParam* pParamData)
 {
     const QDateTime now = m_clock();
@@ -640,11 +641,8 @@ void MainWindow::WriteLogRecords(QString paramName, CKavroParam* pParamData)
         AppendMessage(sLine);
         sLines += sLine + QLatin1Char('\n');
     }
-    const qint64 nSizeBefore = file.size();
-    if (!WriteAll(file, sLines.toUtf8())) {
+    if (!WriteAll(file, sLines.toUtf8()))
         AppendMessage(sOpenError.arg(file.fileName(), file.errorString()));
-        file.resize(nSizeBefore);
-    }
 }
 
 void MainWindow::SaveCaptureBuffer(QByteArray* pData, QString sFileName, QString sExtension)

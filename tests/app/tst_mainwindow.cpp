@@ -275,22 +275,25 @@ private slots:
         QDateTime now(QDate(2024, 12, 31), QTime(23, 59, 59, 500));
         m_pWindow->SetClock([&now] { return now = now.addMSecs(1); }); // a clock read twice would show
         const QString sLog = AppFolder() + "/" + QCoreApplication::applicationName() + "_Log_%1.log";
-        QVERIFY(QDir().mkpath(sLog.arg("2025-01-02"))); // a folder where the third day's file belongs
-        for (const QByteArray record :
-            { R"({"temp":41.5,"fan":true})", R"({"volts":12})", R"({"volts":11})", "{}" }) {
+        QVERIFY(QDir().mkpath(sLog.arg("2025-01-02")));
+        // The fourth record finds the disk full, the fifth a folder where its day's file belongs.
+        for (const QByteArray record : { R"({"temp":41.5,"fan":true})", R"({"volts":12})", R"({"volts":11})",
+                 R"({"fan":false})", "{}" }) {
+            LimitFileSize(record.contains("false") ? 40 : RLIM_INFINITY);
             m_pWindow->DataUpdate("log_data", "/hdr/log", "", "board", Record(record));
-            now = now.addMSecs(record == R"({"volts":11})" ? 86400000 : 400);
+            now = now.addMSecs(record.contains("false") ? 86400000 : 400);
         }
+        LimitFileSize(RLIM_INFINITY);
         const QString sDay1
             = "31-Dec-2024 23:59:59.501\tboard\tfan\ttrue\n31-Dec-2024 23:59:59.501\tboard\ttemp\t41.5\n"
               "31-Dec-2024 23:59:59.902\tboard\tvolts\t12\n";
-        const QString sDay2 = "01-Jan-2025 00:00:00.303\tboard\tvolts\t11\n";
+        const QString sDay2 = "01-Jan-2025 00:00:00.303\tboard\tvolts\t11\n",
+                      sError = "\nUnable to open file to save log data:";
         QCOMPARE(ReadFile(sLog.arg("2024-12-31")) + "|" + ReadFile(sLog.arg("2025-01-01")),
             (sDay1 + "|" + sDay2).toUtf8());
         QCOMPARE(PaneLines(m_pWindow).join("\n"),
-            sDay1 + sDay2 + "Unable to open file to save log data:" + sLog.arg("2025-01-02")
-                + "\nIs a directory");
-        m_pWindow->findChild<QPlainTextEdit*>("teMessages")->clear();
+            sDay1 + sDay2 + "01-Jan-2025 00:00:00.704\tboard\tfan\tfalse" + sError + sLog.arg("2025-01-01")
+                + "\nFile too large" + sError + sLog.arg("2025-01-02") + "\nIs a directory");
     }
 
     // While the device is silent one window gives up after 5000 ms, one is aborted, one is closed on the
@@ -300,6 +303,7 @@ private slots:
         auto* pClosed = new MainWindow;
         MainWindow silent, aborted;
         m_closer.clear();
+        m_pWindow->findChild<QPlainTextEdit*>("teMessages")->clear();
         QElapsedTimer clock;
         clock.start();
         for (MainWindow* pWindow : { &silent, &aborted, pClosed })

@@ -33,7 +33,8 @@ private:
     bool Connect(const QString& sTarget);
     bool IdleLoopIsQuiet();
     bool Watch(QMqttSubscription* pSubscription);
-    QByteArray Payload(const QString& sTopic) const;
+    // Every topic is published with its name as payload, except "/big": 16 MiB of random bytes.
+    QByteArray Payload(const QString& sTopic) const { return sTopic == "/big" ? m_big : sTopic.toUtf8(); }
     void Log(const QString& sToken);
 
     MosquittoBroker m_broker;
@@ -201,12 +202,6 @@ bool TestMqttClient::Watch(QMqttSubscription* pSubscription)
         });
     Log(sLetter + QString::number(pSubscription->state()));
     return true;
-}
-
-// Every topic is published with its name as payload, except "/big": 16 MiB of random bytes.
-QByteArray TestMqttClient::Payload(const QString& sTopic) const
-{
-    return sTopic == "/big" ? m_big : sTopic.toUtf8();
 }
 
 // The device link deletes its client from slots of the client's own signals, sometimes from inside a

@@ -42,6 +42,8 @@ const QString kLogData = QStringLiteral("log_data");
 const QString kParamsUpload = QStringLiteral("params_upload");
 const QString kCaptureUpload = QStringLiteral("capture_upload");
 const QString kLogTopic = QStringLiteral("/hdr/status/logs");
+// The sensor whose still frame is one LDR image (and whose LDR path is always offered) instead of T1-T3.
+const QString kLdrSensorModel = QStringLiteral("AR0233");
 
 const QString kVersion = QStringLiteral("1.0.0");
 // Opened by the two logo buttons: the maker's home page and the product page of the image sensor.
@@ -763,7 +765,7 @@ void MainWindow::on_captureDlgButton_clicked()
     bool bLdrDisabled = false;
     if (const CControlBase* pControl = m_controls.value(QStringLiteral("DefResMode"), nullptr))
         bLdrDisabled = pControl->m_value.toInt() == 0;
-    if (m_sSensorModel == QLatin1String("AR0233"))
+    if (m_sSensorModel == kLdrSensorModel)
         bLdrDisabled = false;
 
     m_pCaptureDlg->SetLdrDisabled(bLdrDisabled);
@@ -801,7 +803,7 @@ void MainWindow::captureCommandSlot(int muxSel)
 void MainWindow::SaveCapture(int nCaptureState)
 {
     QList<QPair<QByteArray*, QString>> images;
-    if (nCaptureState == 1 && m_sSensorModel == QLatin1String("AR0233"))
+    if (nCaptureState == 1 && m_sSensorModel == kLdrSensorModel)
         images = { { &m_captureLdr, QStringLiteral("LDR") } };
     else if (nCaptureState == 1)
         images = { { &m_captureT1, QStringLiteral("T1") }, { &m_captureT2, QStringLiteral("T2") },

@@ -110,13 +110,12 @@ private slots:
         Widget<QPushButton>(m_pWindow.get(), "btnLoadDefaults")->click();
         QTRY_COMPARE(pSpinBox->value(), 1.0);
         QTRY_COMPARE(Mismatches(), QStringList());
-        // Spin-box edits would go out after 1250 ms.
-        QTest::qWait(1500);
+        // A spin-box edit made now goes out with, or after, any edit the window still holds back.
+        auto* pMarker = Widget<QDoubleSpinBox>(m_pWindow.get(), "yThreshSpinBox");
+        pMarker->setValue(pMarker->value() < 2000 ? pMarker->value() + 40 : pMarker->value() - 40);
         QStringList commands;
-        for (const TestDevice::Message& message : m_pTraffic->messages()) {
-            if (message.topic.startsWith("/hdr/set/"))
-                commands << message.payload;
-        }
+        QTRY_VERIFY_WITH_TIMEOUT((commands = Commands()).filter("yNoiseThresh").size() == 1, 10000);
+        commands = commands.mid(0, commands.indexOf(commands.filter("yNoiseThresh").first()));
         QVERIFY(commands.first().startsWith("{\"manualTAms\":{\"value\":"));
         QCOMPARE(commands.last(), "{\"load-defaults\":{\"value\":true}}");
     }
@@ -186,6 +185,16 @@ private slots:
     }
 
 private:
+    // What the window has published, in order.
+    QStringList Commands() const
+    {
+        QStringList commands;
+        for (const TestDevice::Message& message : m_pTraffic->messages()) {
+            if (message.topic.startsWith("/hdr/set/"))
+                commands << message.payload;
+        }
+        return commands;
+    }
     QString Text(const char* sButton) const { return Widget<QPushButton>(m_pWindow.get(), sButton)->text(); }
     QByteArray Last(const QString& sTopic) const
     {

@@ -121,7 +121,7 @@ private slots:
     }
 
     // Losing the broker raises the alert; once it is back, Connect works again. A camera that dies drops
-    // the connection within about a second, through its last will.
+    // the connection through its last will, within seconds, long before any keep-alive could notice.
     void connectionLossAndRestart()
     {
         m_pBroker->stop();
@@ -138,7 +138,7 @@ private slots:
         ::kill(pid_t(m_pCamera->processId()), SIGKILL);
         QTRY_VERIFY(
             m_pCloser->summary().startsWith("Connection Alert | ") && m_pCloser->summary().endsWith(sCheck));
-        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(Text("btnConnect"), QStringLiteral("Connect"));
         QVERIFY(!Widget<QWidget>(m_pWindow.get(), "exposureSlider")->isEnabled());
     }
@@ -160,9 +160,10 @@ private slots:
         // The camera applies the members in key order.
         QTRY_COMPARE(Reported("osdcolor"), QJsonValue(2));
         QTRY_COMPARE(Mismatches(), QStringList());
+        // The window hears the camera's reports on a connection of its own, maybe later than the test.
+        QTRY_COMPARE(Widget<QComboBox>(m_pWindow.get(), "histoColorCmbBox")->currentText(), "Green");
         QVERIFY(Widget<QCheckBox>(m_pWindow.get(), "flipImageCB")->isChecked());
         QVERIFY(Widget<QRadioButton>(m_pWindow.get(), "sysFreq60RB")->isChecked());
-        QCOMPARE(Widget<QComboBox>(m_pWindow.get(), "histoColorCmbBox")->currentText(), "Green");
 
         Widget<QPushButton>(m_pWindow.get(), "saveButton")->click();
         QTRY_VERIFY(!Last("/hdr/status/upload").isEmpty() && ReadFile(sSaved) == Last("/hdr/status/upload"));

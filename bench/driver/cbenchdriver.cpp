@@ -120,7 +120,7 @@ void CBenchDriver::RunStatusFlood()
     const int nCount = m_options.nFloodCount;
     QStringList lines;
     for (int i = 0; i < nCount - 1; ++i)
-        lines << QStringLiteral(R"({"yNoiseThresh":{"value":%1}})").arg((i * 7) % 4000);
+        lines << QStringLiteral(R"({"yNoiseThresh":{"value":%1}})").arg(1 + (i * 7) % 4000);
     lines << QStringLiteral(R"({"yNoiseThresh":{"value":4095}})");
     const QString sFile = WriteFloodFile(QStringLiteral("status-flood.txt"), lines);
 

@@ -27,7 +27,8 @@ const QString kStatusTopic = QStringLiteral("/hdr/status/parameters");
 const QString kConfigTopic = QStringLiteral("/hdr/config/parameters");
 const QString kLogTopic = QStringLiteral("/hdr/status/logs");
 const QString kSetTopic = QStringLiteral("/hdr/set/parameters");
-// The flood's last value; every earlier one lies below it and differs from the one before.
+// The flood's last value; every earlier one lies below it and differs from the one before (and the first
+// from the control's value before the flood).
 constexpr double kFinalFloodValue = 4095;
 constexpr int kFloodTimeoutMs = 60000;
 constexpr int kStallTickMs = 5;
@@ -138,6 +139,8 @@ void CPanelBench::StartFlood(const QString& sTopic)
         });
         m_pPaintWatch->m_onRepaint = [this](qint64 nNs) { FloodValueShown(nNs); };
     } else {
+        // The message pane is in the advanced panel: opened, as a user watching the log would.
+        Widget<QAbstractButton>(m_pWindow.get(), "resizeButton")->click();
         m_nStartBlocks = pPane->document()->blockCount();
         m_pPaintWatch->m_onRepaint = [this](qint64 nNs) { FloodLogShown(nNs); };
     }

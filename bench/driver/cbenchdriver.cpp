@@ -124,9 +124,11 @@ void CBenchDriver::RunStatusFlood()
     lines << QStringLiteral(R"({"yNoiseThresh":{"value":4095}})");
     const QString sFile = WriteFloodFile(QStringLiteral("status-flood.txt"), lines);
 
-    auto& rate = m_table.Add(QStringLiteral("B1 inbound status, msg/s"), QStringLiteral(">= 0.5 x baseline"), 0);
+    auto& rate
+        = m_table.Add(QStringLiteral("B1 inbound status, msg/s"), QStringLiteral(">= 0.5 x baseline"), 0);
     rate.met = [](double d, double dBase) { return AtLeast(d, 0.5 * dBase); };
-    auto& shown = m_table.Add(QStringLiteral("B1 last value shown, share of runs"), QStringLiteral("all runs"), 2);
+    auto& shown
+        = m_table.Add(QStringLiteral("B1 last value shown, share of runs"), QStringLiteral("all runs"), 2);
     shown.met = [](double d, double) { return d == 1; };
     auto& applied = m_table.Add(QStringLiteral("B1 messages applied"), QStringLiteral("all, none lost"), 0);
     applied.met = [nCount](double d, double) { return d == nCount; };
@@ -154,7 +156,8 @@ void CBenchDriver::RunStatusFlood()
 
 void CBenchDriver::RunEdits()
 {
-    auto& p50 = m_table.Add(QStringLiteral("B2 edit to wire p50, ms"), QStringLiteral("<= 1.5 x baseline"), 3);
+    auto& p50
+        = m_table.Add(QStringLiteral("B2 edit to wire p50, ms"), QStringLiteral("<= 1.5 x baseline"), 3);
     p50.met = [](double d, double dBase) { return AtMost(d, 1.5 * dBase); };
     auto& p99 = m_table.Add(QStringLiteral("B2 edit to wire p99, ms"), QStringLiteral("<= 2 ms"), 3);
     p99.met = [](double d, double) { return AtMost(d, 2); };
@@ -175,7 +178,8 @@ void CBenchDriver::RunEdits()
             { "edits", "--port", QString::number(m_broker.port()), "--count", QString::number(nEdits),
                 "--interval-ms", QString::number(kEditIntervalMs) },
             m_dir.path());
-        const QString sResult = panel.WaitForLine(QStringLiteral("result"), 2 * nEdits * kEditIntervalMs * 4 + 30000);
+        const QString sResult
+            = panel.WaitForLine(QStringLiteral("result"), 2 * nEdits * kEditIntervalMs * 4 + 30000);
         WaitForExit(subscriber, 10000);
         Stop(subscriber);
 
@@ -220,13 +224,15 @@ void CBenchDriver::RunEdits()
 
 void CBenchDriver::RunCapture()
 {
-    auto& rate = m_table.Add(QStringLiteral("B3 capture upload, MiB/s"), QStringLiteral(">= 0.8 x baseline"), 0);
+    auto& rate
+        = m_table.Add(QStringLiteral("B3 capture upload, MiB/s"), QStringLiteral(">= 0.8 x baseline"), 0);
     rate.met = [](double d, double dBase) { return AtLeast(d, 0.8 * dBase); };
     const double dPayloadMiB = 3 * kCaptureBytes / kMiB;
     auto& memory = m_table.Add(QStringLiteral("B3 peak RSS above idle, MiB"),
         QStringLiteral("<= 2 x payloads (%1 MiB)").arg(2 * dPayloadMiB, 0, 'f', 0), 0);
     memory.met = [dPayloadMiB](double d, double) { return AtMost(d, 2 * dPayloadMiB); };
-    auto& complete = m_table.Add(QStringLiteral("B3 files complete, share of runs"), QStringLiteral("all runs"), 2);
+    auto& complete
+        = m_table.Add(QStringLiteral("B3 files complete, share of runs"), QStringLiteral("all runs"), 2);
     complete.met = [](double d, double) { return d == 1; };
 
     const QString sFolder = m_dir.filePath(QStringLiteral("capture"));
@@ -283,10 +289,12 @@ void CBenchDriver::PublishCapture()
 
 void CBenchDriver::RunStartup()
 {
-    auto& startup = m_table.Add(QStringLiteral("B4 start-up to first paint, ms"), QStringLiteral("<= 2 x baseline"), 1);
+    auto& startup
+        = m_table.Add(QStringLiteral("B4 start-up to first paint, ms"), QStringLiteral("<= 2 x baseline"), 1);
     startup.met = [](double d, double dBase) { return AtMost(d, 2 * dBase); };
     for (int nRun = 0; nRun < m_options.nRuns; ++nRun) {
-        for (const QString& sProgram : { QStringLiteral("ombix-bench-panel"), QStringLiteral("ombix-bench-emptywindow") }) {
+        for (const QString& sProgram :
+            { QStringLiteral("ombix-bench-panel"), QStringLiteral("ombix-bench-emptywindow") }) {
             const qint64 nStartNs = BenchSystem::MonotonicNs();
             CWorkerProcess process(Program(sProgram), { "startup" }, m_dir.path());
             const auto result = CWorkerProcess::Fields(process.WaitForLine(QStringLiteral("result"), 30000));
@@ -310,11 +318,14 @@ void CBenchDriver::RunLogFlood()
         lines << QStringLiteral("camera log %1: exposure settled at 12.5 ms, gain 3 dB, sensor 41 C").arg(i);
     const QString sFile = WriteFloodFile(QStringLiteral("log-flood.txt"), lines);
 
-    auto& rate = m_table.Add(QStringLiteral("B5 log stream, lines/s"), QStringLiteral(">= 0.3 x baseline"), 0);
+    auto& rate
+        = m_table.Add(QStringLiteral("B5 log stream, lines/s"), QStringLiteral(">= 0.3 x baseline"), 0);
     rate.met = [](double d, double dBase) { return AtLeast(d, 0.3 * dBase); };
-    auto& shown = m_table.Add(QStringLiteral("B5 last line shown, share of runs"), QStringLiteral("all runs"), 2);
+    auto& shown
+        = m_table.Add(QStringLiteral("B5 last line shown, share of runs"), QStringLiteral("all runs"), 2);
     shown.met = [](double d, double) { return d == 1; };
-    auto& stall = m_table.Add(QStringLiteral("B5 longest event-loop stall, ms"), QStringLiteral("<= 100 ms"), 1);
+    auto& stall
+        = m_table.Add(QStringLiteral("B5 longest event-loop stall, ms"), QStringLiteral("<= 100 ms"), 1);
     stall.met = [](double d, double) { return AtMost(d, 100); };
     auto& gap = m_table.Add(QStringLiteral("B5 longest paint gap, ms"), QStringLiteral("<= 50 ms"), 1);
     gap.met = [](double d, double) { return AtMost(d, 50); };
@@ -330,7 +341,8 @@ void CBenchDriver::RunLogFlood()
         stall.panel << Number(result, "stall_ms");
         gap.panel << Number(result, "paint_gap_ms");
         const double dLines = qMax(1.0, Number(result, "received"));
-        memory.panel << (Number(result, "rss_end_kib") - Number(result, "rss_start_kib")) / 1024 / (dLines / 10000);
+        memory.panel << (Number(result, "rss_end_kib") - Number(result, "rss_start_kib")) / 1024
+                / (dLines / 10000);
         rate.baseline << nCount / BaselineFloodSeconds(kLogTopic, sFile);
         Progress(QStringLiteral("B5 run %1: panel %2 lines/s (%3 shown), baseline %4 lines/s, stall %5 ms")
                      .arg(nRun + 1)
@@ -349,8 +361,8 @@ void CBenchDriver::RunIdle()
     auto& cpu = m_table.Add(QStringLiteral("B6 idle CPU, % of one core"), QStringLiteral("<= 1 %"), 3);
     cpu.met = [](double d, double) { return AtMost(d, 1); };
     // One housekeeping tick and one log line a second; a keep-alive ping once a minute.
-    auto& wakeups = m_table.Add(QStringLiteral("B6 idle wake-ups per second"),
-        QStringLiteral("timer + socket only (<= 2.1/s)"), 2);
+    auto& wakeups = m_table.Add(
+        QStringLiteral("B6 idle wake-ups per second"), QStringLiteral("timer + socket only (<= 2.1/s)"), 2);
     wakeups.met = [](double d, double) { return AtMost(d, 2.1); };
 
     for (int nRun = 0; nRun < m_options.nIdleRuns; ++nRun) {
@@ -363,7 +375,8 @@ void CBenchDriver::RunIdle()
         int nLine = 0;
         QTimer camera;
         QObject::connect(&camera, &QTimer::timeout, [this, &nLine] {
-            m_device.publish(kLogTopic, QStringLiteral("camera log %1: temperature 41 C").arg(++nLine).toUtf8());
+            m_device.publish(
+                kLogTopic, QStringLiteral("camera log %1: temperature 41 C").arg(++nLine).toUtf8());
         });
         camera.start(1000);
         const auto result = CWorkerProcess::Fields(
@@ -439,7 +452,10 @@ QMap<QString, QString> CBenchDriver::RunPanel(const QStringList& arguments, int 
     return CWorkerProcess::Fields(sLine);
 }
 
-QString CBenchDriver::Program(const QString& sName) const { return m_options.sBinDir + QLatin1Char('/') + sName; }
+QString CBenchDriver::Program(const QString& sName) const
+{
+    return m_options.sBinDir + QLatin1Char('/') + sName;
+}
 
 void CBenchDriver::Progress(const QString& sText) const
 {

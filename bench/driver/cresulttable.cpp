@@ -7,7 +7,10 @@
 
 namespace {
 
-QString Number(double d, int nDecimals) { return std::isnan(d) ? QStringLiteral("-") : QString::number(d, 'f', nDecimals); }
+QString Number(double d, int nDecimals)
+{
+    return std::isnan(d) ? QStringLiteral("-") : QString::number(d, 'f', nDecimals);
+}
 
 } // namespace
 
@@ -30,7 +33,8 @@ CResultTable::Row& CResultTable::Add(const QString& sFigure, const QString& sTar
 
 void CResultTable::Print() const
 {
-    const QStringList header { "figure", "median", "min", "max", "baseline median", "ratio", "target", "met" };
+    const QStringList header { "figure", "median", "min", "max", "baseline median", "ratio", "target",
+        "met" };
     QVector<QStringList> lines { header };
     for (const Row& row : m_rows) {
         const double dMedian = Median(row.panel);
@@ -52,7 +56,8 @@ void CResultTable::Print() const
     for (int nLine = 0; nLine < lines.size(); ++nLine) {
         QStringList cells;
         for (int i = 0; i < header.size(); ++i)
-            cells << (i == 0 || i >= 6 ? lines[nLine][i].leftJustified(widths[i]) : lines[nLine][i].rightJustified(widths[i]));
+            cells << (i == 0 || i >= 6 ? lines[nLine][i].leftJustified(widths[i])
+                                       : lines[nLine][i].rightJustified(widths[i]));
         std::printf("| %s |\n", qPrintable(cells.join(QStringLiteral(" | "))));
         if (nLine == 0) {
             QStringList rule;

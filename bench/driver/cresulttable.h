@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <deque>
 #include <QVector>
+#include <deque>
 #include <functional>
 
 // The table bench/run prints: one row per figure, with the median, minimum and maximum of the panel's

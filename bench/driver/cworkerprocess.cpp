@@ -14,7 +14,8 @@ CWorkerProcess::CWorkerProcess(const QString& sProgram, const QStringList& argum
     environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
     m_process.setProcessEnvironment(environment);
     // The panel's debug lines are kept beside the other files of the run, out of the table's way.
-    m_process.setStandardErrorFile(QDir(sHome).filePath(QStringLiteral("panel-stderr.log")), QIODevice::Append);
+    m_process.setStandardErrorFile(
+        QDir(sHome).filePath(QStringLiteral("panel-stderr.log")), QIODevice::Append);
     m_process.start(sProgram, arguments);
 }
 

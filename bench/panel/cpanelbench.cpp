@@ -110,9 +110,8 @@ bool CPanelBench::Connect()
     if (!WaitFor([this] { return m_device.state() == QMqttClient::Connected; }, 5000))
         return false;
     QTimer announce;
-    QObject::connect(&announce, &QTimer::timeout, [this] {
-        m_device.publish(kStatusTopic, R"({"connection_status":{"value":"active"}})");
-    });
+    QObject::connect(&announce, &QTimer::timeout,
+        [this] { m_device.publish(kStatusTopic, R"({"connection_status":{"value":"active"}})"); });
     announce.start(100);
     if (!WaitFor([pConnect] { return pConnect->text() == QLatin1String("Disconnect"); }, 10000))
         return false;

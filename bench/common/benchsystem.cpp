@@ -1,5 +1,7 @@
 #include "benchsystem.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <sys/resource.h>
 #include <time.h>
@@ -41,5 +43,14 @@ qint64 RssKiB() { return StatusField("VmRSS"); }
 qint64 PeakRssKiB() { return StatusField("VmHWM"); }
 
 qint64 MainThreadWakeups() { return StatusField("voluntary_ctxt_switches"); }
+
+bool WaitFor(const std::function<bool()>& done, int nTimeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < nTimeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return done();
+}
 
 } // namespace BenchSystem

@@ -23,22 +23,13 @@ constexpr int kFloodTimeoutMs = 60000;
 constexpr int kEditIntervalMs = 3;
 constexpr double kMiB = 1024.0 * 1024.0;
 
-bool WaitFor(const std::function<bool()>& done, int nTimeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < nTimeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
-
 // A finished process, stamped by the driver's clock the moment its end is seen.
 qint64 WaitForExit(QProcess& process, int nTimeoutMs)
 {
     qint64 nEndNs = 0;
     QObject::connect(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished),
         [&nEndNs] { nEndNs = BenchSystem::MonotonicNs(); });
-    WaitFor([&] { return nEndNs != 0; }, nTimeoutMs);
+    BenchSystem::WaitFor([&] { return nEndNs != 0; }, nTimeoutMs);
     return nEndNs;
 }
 
@@ -110,7 +101,7 @@ bool CBenchDriver::ConnectDevice()
     m_device.setHostname(m_broker.host());
     m_device.setPort(m_broker.port());
     m_device.connectToHost();
-    return WaitFor([this] { return m_device.state() == QMqttClient::Connected; }, 5000);
+    return BenchSystem::WaitFor([this] { return m_device.state() == QMqttClient::Connected; }, 5000);
 }
 
 // ---- B1: one-parameter status messages until the last value is shown ----
@@ -420,7 +411,7 @@ bool CBenchDriver::WaitForSubscription(const QString& sClientId, const QString& 
     QFile log(m_sBrokerLog);
     log.open(QIODevice::ReadOnly);
     QString sLog;
-    const bool bSubscribed = WaitFor(
+    const bool bSubscribed = BenchSystem::WaitFor(
         [&] {
             sLog += QString::fromUtf8(log.readAll());
             return sLog.contains(sLine);

@@ -40,16 +40,6 @@ T* Widget(QWidget* pWindow, const char* sName)
     return pWindow->findChild<T*>(QLatin1String(sName));
 }
 
-// Processes events until done() holds or the time is up.
-bool WaitFor(const std::function<bool()>& done, int nTimeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < nTimeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
-
 QString Ms(qint64 nNs) { return QString::number(nNs / 1e6, 'f', 3); }
 
 } // namespace
@@ -107,20 +97,20 @@ bool CPanelBench::Connect()
     m_device.setHostname(QStringLiteral("127.0.0.1"));
     m_device.setPort(m_options.nPort);
     m_device.connectToHost();
-    if (!WaitFor([this] { return m_device.state() == QMqttClient::Connected; }, 5000))
+    if (!BenchSystem::WaitFor([this] { return m_device.state() == QMqttClient::Connected; }, 5000))
         return false;
     QTimer announce;
     QObject::connect(&announce, &QTimer::timeout,
         [this] { m_device.publish(kStatusTopic, R"({"connection_status":{"value":"active"}})"); });
     announce.start(100);
-    if (!WaitFor([pConnect] { return pConnect->text() == QLatin1String("Disconnect"); }, 10000))
+    if (!BenchSystem::WaitFor([pConnect] { return pConnect->text() == QLatin1String("Disconnect"); }, 10000))
         return false;
     announce.stop();
 
     m_device.publish(kConfigTopic, R"({"midBoost":{},"yNoiseThresh":{"max-value":4095,"min-value":0}})");
     auto* pSpinBox = Widget<QDoubleSpinBox>(m_pWindow.get(), "yThreshSpinBox");
     auto* pCheckBox = Widget<QCheckBox>(m_pWindow.get(), "midBoostCB");
-    return WaitFor([=] { return pSpinBox->isEnabled() && pCheckBox->isEnabled(); }, 5000);
+    return BenchSystem::WaitFor([=] { return pSpinBox->isEnabled() && pCheckBox->isEnabled(); }, 5000);
 }
 
 // ---- floods (status values and log lines) ----

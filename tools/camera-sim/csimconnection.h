@@ -9,14 +9,15 @@ class CSimDevice;
 
 // The camera's link to the broker. It connects with the last will "offline" on the connection status,
 // retries every second while the broker is away, announces the device on every (re)connect, feeds the
-// device the messages of its command topics, publishes what the device says and ticks its log stream.
+// device the messages of its command topics, publishes what the device says and ticks its log stream and,
+// when asked for, a stream of status reports.
 class CSimConnection : public QObject
 {
     Q_OBJECT
 
 public:
     CSimConnection(CSimDevice* pDevice, const QString& sHost, quint16 nPort, int nLogIntervalMs,
-        QObject* pParent = nullptr);
+        int nStatusIntervalMs = 0, QObject* pParent = nullptr);
 
     void Start();
     // Reports "offline", leaves the broker and then emits Finished; at once when not connected.
@@ -39,6 +40,7 @@ private:
     QMqttClient m_client;
     QTimer m_retryTimer;
     QTimer m_logTimer;
+    QTimer m_statusTimer;
     QTimer m_goodbyeTimer;
     bool m_bShuttingDown = false;
     bool m_bFinished = false;

@@ -14,6 +14,7 @@ struct SOptions
     quint16 nPort = 0;
     QString sSensorModel;
     int nLogIntervalMs = 0;
+    int nStatusIntervalMs = 0;
     bool bFailCapture = false;
 };
 
@@ -34,15 +35,20 @@ bool ReadOptions(const QCoreApplication& app, SOptions* pOptions)
     const QCommandLineOption logInterval(QStringLiteral("log-interval-ms"),
         QStringLiteral("Interval of the log lines; 0 turns them off."), QStringLiteral("ms"),
         QStringLiteral("1000"));
+    const QCommandLineOption statusInterval(QStringLiteral("status-interval-ms"),
+        QStringLiteral("Interval of unasked status reports, one parameter in turn; 0 turns them off."),
+        QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption failCapture(
         QStringLiteral("fail-capture"), QStringLiteral("Answer every capture with a failure."));
-    parser.addOptions({ host, port, model, logInterval, failCapture });
+    parser.addOptions({ host, port, model, logInterval, statusInterval, failCapture });
     parser.process(app);
 
     bool bPortOk = false;
     const uint nPort = parser.value(port).toUInt(&bPortOk);
     bool bIntervalOk = false;
     pOptions->nLogIntervalMs = parser.value(logInterval).toInt(&bIntervalOk);
+    bool bStatusIntervalOk = false;
+    pOptions->nStatusIntervalMs = parser.value(statusInterval).toInt(&bStatusIntervalOk);
     QTextStream err(stderr);
     if (!bPortOk || nPort == 0 || nPort > 65535) {
         err << "kavro-camera-sim: invalid port: " << parser.value(port) << Qt::endl;
@@ -50,6 +56,10 @@ bool ReadOptions(const QCoreApplication& app, SOptions* pOptions)
     }
     if (!bIntervalOk || pOptions->nLogIntervalMs < 0) {
         err << "kavro-camera-sim: invalid log interval: " << parser.value(logInterval) << Qt::endl;
+        return false;
+    }
+    if (!bStatusIntervalOk || pOptions->nStatusIntervalMs < 0) {
+        err << "kavro-camera-sim: invalid status interval: " << parser.value(statusInterval) << Qt::endl;
         return false;
     }
     pOptions->sHost = parser.value(host);
@@ -74,7 +84,8 @@ int main(int argc, char* argv[])
         return 1;
 
     CSimDevice device(options.sSensorModel, options.bFailCapture);
-    CSimConnection connection(&device, options.sHost, options.nPort, options.nLogIntervalMs);
+    CSimConnection connection(
+        &device, options.sHost, options.nPort, options.nLogIntervalMs, options.nStatusIntervalMs);
     CSimSignalWatcher watcher;
     if (!watcher.IsActive())
         qWarning("cannot watch SIGINT and SIGTERM; they end the program without saying goodbye");

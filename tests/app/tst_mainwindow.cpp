@@ -6,8 +6,6 @@
 #include "windowtest.h"
 
 #include <QtWidgets>
-#include <csignal>
-#include <sys/resource.h>
 
 // Compares what the window shows of the widgets that sExpected names with sExpected (see Seen).
 #define QCOMPARE_SEEN(pWindow, sExpected) QCOMPARE(Seen(pWindow, sExpected), QString(sExpected))
@@ -52,52 +50,8 @@ QString Seen(const QWidget* pWindow, const QString& sExpected)
     return seen.join(" => ");
 }
 
-// A record as the link makes it from one parameter's JSON object.
-CKavroParam* Record(const QByteArray& json)
-{
-    auto* pRecord = new CKavroParam;
-    pRecord->FromJson(QJsonDocument::fromJson(json).object());
-    return pRecord;
-}
-
-QString Text(const QWidget* pWindow, const char* sName)
-{
-    return pWindow->findChild<QWidget*>(sName)->property("text").toString();
-}
-
-void Click(const QWidget* pWindow, const char* sName) { Widget<QAbstractButton>(pWindow, sName)->click(); }
-
-QString AppFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/"
-        + QCoreApplication::applicationName();
-}
-
-QByteArray ReadFile(const QString& sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString& sPath, const QByteArray& data)
-{
-    QFile file(sPath);
-    return QDir().mkpath(QFileInfo(sPath).path()) && file.open(QIODevice::WriteOnly)
-        && file.write(data) == data.size();
-}
-
 // What the device uploads for a capture buffer: distinct for each, binary, longer than any size limit here.
 QByteArray CaptureBytes(const QByteArray& name) { return name + QByteArray(3000, '\0') + name; }
-
-// Lets no file grow beyond nBytes, as on a full disk; RLIM_INFINITY lifts the limit.
-void LimitFileSize(rlim_t nBytes)
-{
-    rlimit limit;
-    getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = qMin(nBytes, limit.rlim_max);
-    std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &limit);
-}
 
 } // namespace
 
@@ -179,55 +133,6 @@ private slots:
                 m_pWindow, "advancedGroupBox QGroupBox eh Advanced => resizeButton QPushButton e Advanced");
         }
         m_pWindow->resize(compact);
-    }
-
-    void settingsFile_data()
-    {
-        // The file before the start ("-": not even a documents folder) || the port typed for Connect, with
-        // 127.0.0.1 || the address fields at the start, then the boxes || the file after ("=": as before).
-        QTest::addColumn<QString>("row");
-        QJsonParseError error;
-        QJsonDocument::fromJson("{\"a\":1,}", &error);
-        const QString sPath = AppFolder() + "/UCControlConfig.json", sSaved = "127.0.0.1 1883\n" + kAborted;
-        const QString sLoad = "Load Configuration | \n\nError loading config json file:\n\n" + sPath + "\n\n";
-        const QString sSave
-            = "Save Configuration | Error opening config json file to save:\n\n" + sPath + "\n";
-        const QString sFirst = "{\n    \"broker_address\": {\n        \"port\": \"1883\",\n"
-                               "        \"url\": \"127.0.0.1\"\n    }\n}\n";
-        const QString sCompact = R"({"broker_address":{"port":"1883","url":"127.0.0.1"}})";
-        QTest::newRow("first run") << "- || 1883 || " + sSaved + " || " + sFirst;
-        QTest::newRow("same address") << sCompact + " || 1883 || " + sSaved + " || =";
-        QTest::newRow("corrupt") << "{\"a\":1,} || 1883 || 127.0.0.1 1883\n" + sLoad + error.errorString()
-                + "\nOffset: " + QString::number(error.offset) + "\n" + kAborted + " || " + sFirst;
-        QTest::newRow("port a number")
-            << R"({"broker_address":{"url":"1.2.3.4","port":1883}} || 1883 || 1.2.3.4 )" + ("\n" + kAborted)
-                + " || " + sFirst;
-        QTest::newRow("other members") << R"({"mqtt_config":{"a":"b"}} || 1883 || )" + sSaved + " || "
-                + sFirst.chopped(3) + ",\n    \"mqtt_config\": {\n        \"a\": \"b\"\n    }\n}\n";
-        QTest::newRow("write fails") << sCompact + " || 1884 || 127.0.0.1 1883\n" + sSave + kAborted
-                + " || =";
-    }
-
-    void settingsFile()
-    {
-        QFETCH(QString, row);
-        const QStringList fields = row.split(" || ");
-        const QString sPath = AppFolder() + "/UCControlConfig.json";
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).removeRecursively();
-        QVERIFY(fields.at(0) == "-" || WriteFile(sPath, fields.at(0).toUtf8()));
-        m_closer.clear();
-        MainWindow window;
-        const QString sShown = Text(&window, "leBrokerURL") + " " + Text(&window, "leBrokerPort");
-        Widget<QLineEdit>(&window, "leBrokerURL")->setText("127.0.0.1");
-        Widget<QLineEdit>(&window, "leBrokerPort")->setText(fields.at(1));
-        LimitFileSize(row.contains("Save") ? 16 : RLIM_INFINITY);
-        Click(&window, "btnConnect");
-        LimitFileSize(RLIM_INFINITY);
-        Click(&window, "btnConnect"); // Abort
-        QCOMPARE(sShown + "\n" + m_closer.summary(), fields.at(2));
-        QCOMPARE(ReadFile(sPath), (fields.at(3) == "=" ? fields.at(0) : fields.at(3)).toUtf8());
-        QVERIFY(!row.contains("Load")
-            || PaneLines(&window).join("\n").contains(m_closer.m_boxes.at(0).section(" | ", 1)));
     }
 
     void logFiles()
@@ -613,34 +518,8 @@ private slots:
     }
 
 private:
-    // Connects the window to the test's broker unless it is connected, and plays the device's report of
-    // itself until the window shows the connection established.
-    bool Establish(MainWindow& window)
-    {
-        if (Text(&window, "btnConnect") == "Connect")
-            ClickConnect(window, m_broker);
-        QElapsedTimer sinceReport;
-        return QTest::qWaitFor(
-            [&] {
-                if (Text(&window, "btnConnect") == "Disconnect")
-                    return true;
-                if (!sinceReport.isValid() || sinceReport.elapsed() > 200) {
-                    m_device.publish("/hdr/status/parameters/connection", kActive);
-                    sinceReport.start();
-                }
-                return false;
-            },
-            15000);
-    }
-
-    // True once the window has handled everything the device published before: the device sends a log
-    // line after it, and the window shows that line.
-    bool InboundHandled(MainWindow& window)
-    {
-        const QByteArray marker = "handled up to here " + QByteArray::number(++m_nMarkers);
-        m_device.publish("/hdr/status/logs", marker);
-        return QTest::qWaitFor([&] { return PaneLines(&window).contains(marker); }, 10000);
-    }
+    bool Establish(MainWindow& window) { return ::Establish(window, m_broker, m_device); }
+    bool InboundHandled(MainWindow& window) { return ::InboundHandled(window, m_device); }
 
     // What the window publishes until a spin-box edit of the user's, made now, goes out: by then every
     // edit pending before it has gone out too. Parameter messages are given by their payload only.
@@ -684,7 +563,6 @@ private:
     QList<QByteArray> m_received; // "<topic> <payload>" of what the windows published
     QByteArray m_captureOutcome; // the device's answer to a capture request; empty: none
     QByteArray m_sSkippedBuffer; // a capture buffer the device does not upload
-    int m_nMarkers = 0;
     ModalBoxCloser m_closer;
     MainWindow* m_pWindow = nullptr;
     QSize m_openedSize;

@@ -47,7 +47,11 @@ bool MosquittoBroker::start()
                       "log_dest stdout\nlog_type error\nlog_type warning\nlog_type notice\n%2\n")
                   .arg(nPort)
                   .arg(m_sExtraConfig);
-        m_process.start(executable(), { "-c", writeFile("mosquitto.conf", sConfig.toUtf8()) });
+        // Through a pipe, stdio would hold mosquitto's log back in its buffer: stdbuf makes it go out line by
+        // line, so that log() has what the broker has done so far. stdbuf execs mosquitto in its own place.
+        const QStringList arguments { "-oL", executable(), "-c",
+            writeFile("mosquitto.conf", sConfig.toUtf8()) };
+        m_process.start(QStandardPaths::findExecutable("stdbuf"), arguments);
         if (m_process.waitForStarted(5000) && WaitUntilListening(m_process, nPort)) {
             m_nPort = nPort;
             return true;

@@ -1,12 +1,23 @@
 #pragma once
 
+#include "model/ckavroparam.h"
 #include "mosquittobroker.h"
 #include "mqtt/qmqttclient.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStandardPaths>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 // Plays the camera in window tests: a second MQTT client on the test's broker that publishes what the
 // device would and records the messages it receives.
@@ -63,6 +74,17 @@ T* Widget(const QWidget* pWindow, const char* sName)
     return pWindow->findChild<T*>(QLatin1String(sName));
 }
 
+// The text a widget of the window shows.
+inline QString Text(const QWidget* pWindow, const char* sName)
+{
+    return pWindow->findChild<QWidget*>(sName)->property("text").toString();
+}
+
+inline void Click(const QWidget* pWindow, const char* sName)
+{
+    Widget<QAbstractButton>(pWindow, sName)->click();
+}
+
 // The lines of the message pane.
 inline QStringList PaneLines(const QWidget* pWindow)
 {
@@ -75,4 +97,74 @@ inline void ClickConnect(QWidget& window, const MosquittoBroker& broker)
     Widget<QLineEdit>(&window, "leBrokerURL")->setText(broker.host());
     Widget<QLineEdit>(&window, "leBrokerPort")->setText(QString::number(broker.port()));
     Widget<QAbstractButton>(&window, "btnConnect")->click();
+}
+
+// Connects the window to the broker unless it is connected, and plays the device's report of itself until
+// the window shows the connection established.
+inline bool Establish(QWidget& window, const MosquittoBroker& broker, TestDevice& device)
+{
+    auto* pButton = Widget<QAbstractButton>(&window, "btnConnect");
+    if (pButton->text() == QLatin1String("Connect"))
+        ClickConnect(window, broker);
+    QElapsedTimer sinceReport;
+    return QTest::qWaitFor(
+        [&] {
+            if (pButton->text() == QLatin1String("Disconnect"))
+                return true;
+            if (!sinceReport.isValid() || sinceReport.elapsed() > 200) {
+                device.publish(
+                    "/hdr/status/parameters/connection", R"({"connection_status":{"value":"active"}})");
+                sinceReport.start();
+            }
+            return false;
+        },
+        15000);
+}
+
+// True once the window has handled everything the device published before: the device sends a log line
+// after it, and the window shows that line.
+inline bool InboundHandled(QWidget& window, TestDevice& device, int nTimeoutMs = 10000)
+{
+    static int s_nMarkers = 0;
+    const QString sMarker = QStringLiteral("handled up to here %1").arg(++s_nMarkers);
+    device.publish("/hdr/status/logs", sMarker.toUtf8());
+    return QTest::qWaitFor([&] { return PaneLines(&window).contains(sMarker); }, nTimeoutMs);
+}
+
+// A record as the link makes it from one parameter's JSON object.
+inline CKavroParam* Record(const QByteArray& json)
+{
+    auto* pRecord = new CKavroParam;
+    pRecord->FromJson(QJsonDocument::fromJson(json).object());
+    return pRecord;
+}
+
+// The window's application folder: its settings file and its logs.
+inline QString DocumentsFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+inline QString AppFolder() { return DocumentsFolder() + "/" + QCoreApplication::applicationName(); }
+
+inline QByteArray ReadFile(const QString& sPath)
+{
+    QFile file(sPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool WriteFile(const QString& sPath, const QByteArray& data)
+{
+    QFile file(sPath);
+    return QDir().mkpath(QFileInfo(sPath).path()) && file.open(QIODevice::WriteOnly)
+        && file.write(data) == data.size();
+}
+
+// Lets no file grow beyond nBytes, as on a full disk; RLIM_INFINITY lifts the limit.
+inline void LimitFileSize(rlim_t nBytes)
+{
+    rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = qMin(nBytes, limit.rlim_max);
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
 }

@@ -123,8 +123,14 @@ private slots:
         m_pCloser = std::make_unique<ModalBoxCloser>();
         m_received.clear();
         m_onCapture = nullptr;
+        QDir(DocumentsFolder()).removeRecursively();
+        QFile::remove(DocumentsFolder());
+        // Emptied, not removed: it is the current directory.
         QDir folder(m_captures.path());
-        QVERIFY(folder.removeRecursively() && folder.mkpath("."));
+        for (const QFileInfo& entry :
+            folder.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+            QVERIFY(
+                entry.isDir() ? QDir(entry.filePath()).removeRecursively() : folder.remove(entry.fileName()));
     }
     void cleanup() { LimitFileSize(RLIM_INFINITY); }
 
@@ -260,6 +266,10 @@ private slots:
                 QTimer::singleShot(200, qApp, &QCoreApplication::quit);
             });
             quitter.start(10);
+            QTimer noBox; // ends the loop when no box comes up: the check below fails then
+            noBox.setSingleShot(true);
+            connect(&noBox, &QTimer::timeout, qApp, &QCoreApplication::quit);
+            noBox.start(60000);
             m_device.publish("/hdr/status/upload", "unasked upload");
             QCoreApplication::exec();
             QVERIFY2(sBox.startsWith(kUploadFailed), qPrintable(sBox));
@@ -292,10 +302,10 @@ private slots:
 
     void documentsAndSettingsFile_data()
     {
-        // The documents folder and the settings file before the start ("none", "read-only", "a file";
-        // "none" or "folder" for the file) and the file's text || the port typed for Connect, with
-        // 127.0.0.1 || the address fields at the start, then the boxes || the file after ("=": as before)
-        // || whether a log record reaches its file.
+        // The documents folder before the start ("none": missing, "read-only", "a file" where it belongs,
+        // "folder" where the settings file belongs, "": as usual) and the settings file's text; the port
+        // typed for Connect, with 127.0.0.1; the address fields at the start, then the boxes; the settings
+        // file after ("=": as before); whether a log record reaches its file.
         QTest::addColumn<QString>("sDocuments");
         QTest::addColumn<QByteArray>("before");
         QTest::addColumn<QString>("sPort");
@@ -366,8 +376,6 @@ private slots:
         QFETCH(QByteArray, after);
         QFETCH(bool, bLogged);
         const QString sPath = AppFolder() + "/UCControlConfig.json";
-        QDir(DocumentsFolder()).removeRecursively();
-        QFile::remove(DocumentsFolder());
         if (sDocuments == "a file")
             QVERIFY(WriteFile(DocumentsFolder(), "not a folder"));
         else if (sDocuments == "folder")
@@ -414,7 +422,6 @@ private slots:
     void nothingWrittenOutsideTheChosenFolder()
     {
         QTemporaryDir outside;
-        QVERIFY(QDir::setCurrent(outside.path() + "/"));
         const QString sFolder = outside.filePath("a/b/captures");
         QVERIFY(QDir().mkpath(sFolder) && QDir::setCurrent(sFolder));
         MainWindow window;

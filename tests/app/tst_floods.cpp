@@ -207,16 +207,8 @@ private:
         if (!InboundHandled(*m_pWindow, m_device, 120000) || !QTest::qWaitFor(bReported))
             return false;
         m_closer.clear();
-        // The edit deletes the document it made itself when it gets another; the test deletes its own.
-        for (QPlainTextEdit* pEdit : { m_pPane, m_pViewer }) {
-            QTextDocument* pOld = pEdit->document();
-            const bool bMadeHere = pOld->parent() == pEdit;
-            auto* pDocument = new QTextDocument(pEdit);
-            pDocument->setDocumentLayout(new QPlainTextDocumentLayout(pDocument));
-            pEdit->setDocument(pDocument);
-            if (bMadeHere)
-                delete pOld;
-        }
+        EmptyTextView(m_pPane);
+        EmptyTextView(m_pViewer);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return true;
     }

@@ -13,9 +13,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTextDocument>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -167,4 +169,17 @@ inline void LimitFileSize(rlim_t nBytes)
     limit.rlim_cur = qMin(nBytes, limit.rlim_max);
     std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// Gives a text view a new, empty document. Cleared, a document would keep the capacity it once needed; the
+// view deletes the document it made itself when it gets another, and the one given earlier is deleted here.
+inline void EmptyTextView(QPlainTextEdit* pEdit)
+{
+    QTextDocument* pOld = pEdit->document();
+    const bool bGivenEarlier = pOld->parent() == pEdit;
+    auto* pDocument = new QTextDocument(pEdit);
+    pDocument->setDocumentLayout(new QPlainTextDocumentLayout(pDocument));
+    pEdit->setDocument(pDocument);
+    if (bGivenEarlier)
+        delete pOld;
 }

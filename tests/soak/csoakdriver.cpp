@@ -1,6 +1,7 @@
 #include "csoakdriver.h"
 
 #include "app/mainwindow.h"
+#include "windowtest.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -104,6 +105,8 @@ void CSoakDriver::Finish()
     m_cycleTimer.stop();
     m_reportTimer.stop();
     Report(QStringLiteral("end"));
+    EmptyTextView(m_pWindow->findChild<QPlainTextEdit*>(QStringLiteral("teMessages")));
+    Report(QStringLiteral("pane emptied"));
     m_pWindow.reset();
     Report(QStringLiteral("window closed"));
     emit Finished();

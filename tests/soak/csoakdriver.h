@@ -13,7 +13,8 @@ class MainWindow;
 // and once per cycle disconnects and connects again; at the start, once per report interval and at the end
 // it prints the elapsed minutes, the resident set size, the bytes in live allocations (AddressSanitizer's
 // count in a sanitizer build), the lines of the message pane and the connections made so far. The message
-// boxes the window opens are closed as a user would close them.
+// pane keeps every line by design: at the end the memory is reported once more with the pane emptied, and
+// once the window is closed. The message boxes the window opens are closed as a user would close them.
 class CSoakDriver : public QObject
 {
     Q_OBJECT

@@ -10,6 +10,11 @@ namespace {
 
 QString DocumentsFolder() { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); }
 
+QString Text(const QWidget* pWindow, const char* sName)
+{
+    return pWindow->findChild<QWidget*>(sName)->property("text").toString();
+}
+
 QByteArray ReadFile(const QString& sPath)
 {
     QFile file(sPath);
@@ -42,7 +47,12 @@ class TestPlatform : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY2(m_broker.start(), qPrintable(m_broker.errorString()));
+        QVERIFY(m_device.connectTo(m_broker));
+    }
 
     // The settings file is kept in the documents folder under the program's name; the folder's path is
     // the platform's own (on Windows a drive letter and backslashes), also in the message of a failed save.
@@ -114,17 +124,15 @@ private slots:
         QVERIFY(QDir().mkpath(sFolder) && WriteFile(sFolder + "/params.json", "old"));
         const QString sPath
             = bNative ? QDir::toNativeSeparators(sFolder + "/params.json") : sFolder + "/params.json";
-
         MainWindow window;
         window.SetFileDialogs(
             nullptr, [&sPath](QWidget*, const QString&, const QString&, const QString&) { return sPath; });
-        Widget<QAbstractButton>(&window, "saveButton")->setEnabled(true);
-        Widget<QAbstractButton>(&window, "saveButton")->click();
+        QVERIFY(Establish(window));
+
         QFile reader(sFolder + "/params.json");
         QVERIFY(!bHeldOpen || reader.open(QIODevice::ReadOnly));
         m_closer.clear();
-        window.MessageUpdate("params_upload", "/hdr/status/upload", "", "new", "");
-
+        QVERIFY(Upload(window, "new"));
 #ifdef Q_OS_WIN
         const bool bReplaced = !bHeldOpen;
 #else
@@ -140,13 +148,39 @@ private slots:
 
         // Once the reader lets go, the next upload gets through.
         reader.close();
-        window.MessageUpdate("params_upload", "/hdr/status/upload", "", "newer", "");
+        QVERIFY(Upload(window, "newer"));
         QCOMPARE(ReadFile(sFolder + "/params.json"), QByteArray("newer"));
     }
 
 private:
+    // Connects the window to the test's broker and plays the device's report of itself until the window
+    // shows the connection established.
+    bool Establish(MainWindow& window)
+    {
+        ClickConnect(window, m_broker);
+        return QTest::qWaitFor(
+            [&] {
+                m_device.publish(
+                    "/hdr/status/parameters/connection", R"({"connection_status":{"value":"active"}})");
+                return QTest::qWaitFor([&] { return Text(&window, "btnConnect") == "Disconnect"; }, 200);
+            },
+            15000);
+    }
+
+    // Save, then the device's upload; true once the window has handled it (the device's next log line shows).
+    bool Upload(MainWindow& window, const QByteArray& payload)
+    {
+        Widget<QAbstractButton>(&window, "saveButton")->click();
+        m_device.publish("/hdr/status/upload", payload);
+        const QByteArray marker = "after " + payload;
+        m_device.publish("/hdr/status/logs", marker);
+        return QTest::qWaitFor([&] { return PaneLines(&window).contains(marker); }, 10000);
+    }
+
     QTemporaryDir m_dir;
     ModalBoxCloser m_closer;
+    MosquittoBroker m_broker;
+    TestDevice m_device;
 };
 
 OMBIX_GUI_TEST_MAIN(TestPlatform)

@@ -6,6 +6,7 @@
 #include <mosquitto.h>
 #include <utility>
 #ifdef Q_OS_WIN
+#define NOMINMAX
 #include <winsock2.h>
 #else
 #include <sys/ioctl.h>

@@ -7,6 +7,7 @@
 #include <functional>
 #include <numeric>
 #ifdef Q_OS_WIN
+#define NOMINMAX
 #include <windows.h>
 #endif
 

@@ -6,7 +6,9 @@
 #include <mosquitto.h>
 #include <utility>
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <winsock2.h>
 #else
 #include <sys/ioctl.h>

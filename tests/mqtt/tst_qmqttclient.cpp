@@ -7,7 +7,9 @@
 #include <functional>
 #include <numeric>
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 

@@ -123,6 +123,8 @@ MainWindow::MainWindow(QWidget* parent)
     , m_openUrl(&QDesktopServices::openUrl)
 {
     ui->setupUi(this);
+    // The pane only grows; an undo history of every line the device sent would grow with it.
+    ui->teMessages->document()->setUndoRedoEnabled(false);
     ui->sensorLabel->hide();
     ui->logoSensorButton->hide();
     setWindowIcon(QIcon(QStringLiteral(":/icon.svg")));
@@ -454,7 +456,20 @@ void MainWindow::ShowWarning(const QString& sTitle, const QString& sText)
     QMessageBox::warning(this, sTitle, sText);
 }
 
-void MainWindow::AppendMessage(const QString& sText) { ui->teMessages->appendPlainText(sText); }
+// The lines of one pass of the event loop go into the pane together when the pass is over: one append, one
+// layout and one scroll for a flood of device logs instead of one per line. They are shown by the next
+// paint either way.
+void MainWindow::AppendMessage(const QString& sText)
+{
+    if (m_pendingMessages.isEmpty())
+        QTimer::singleShot(0, this, &MainWindow::ShowPendingMessages);
+    m_pendingMessages << sText;
+}
+
+void MainWindow::ShowPendingMessages()
+{
+    ui->teMessages->appendPlainText(std::exchange(m_pendingMessages, {}).join(QLatin1Char('\n')));
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // Inbound dispatch

@@ -138,6 +138,7 @@ private:
         QString* pFirst, QString* pSecond);
     void ReportConversionError(const QString& paramName, const QString& sError);
     void AppendMessage(const QString& sText);
+    void ShowPendingMessages();
 
     // Logs, uploads and capture files
     void WriteLogRecords(QString paramName, CKavroParam* pParamData);
@@ -192,4 +193,6 @@ private:
     std::function<void(const QUrl&)> m_openUrl;
     // Counts discards of the pending values, so that a send scheduled before one stays idle.
     int m_nSendGeneration = 0;
+    // Message-pane lines of the current pass of the event loop, not yet in the pane.
+    QStringList m_pendingMessages;
 };

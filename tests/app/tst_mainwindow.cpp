@@ -253,7 +253,7 @@ private slots:
                       sError = "\nUnable to open file to save log data:";
         QCOMPARE(ReadFile(sLog.arg("2024-12-31")) + "|" + ReadFile(sLog.arg("2025-01-01")),
             (sDay1 + "|" + sDay2).toUtf8());
-        QCOMPARE(PaneLines(&window).join("\n"),
+        QTRY_COMPARE(PaneLines(&window).join("\n"),
             sDay1 + sDay2 + "01-Jan-2025 00:00:00.704\tboard\tfan\tfalse" + sError + sLog.arg("2025-01-01")
                 + "\nFile too large" + sError + sLog.arg("2025-01-02") + "\nIs a directory");
     }
@@ -292,7 +292,7 @@ private slots:
         m_device.publish("/hdr/status/parameters",
             R"({"osdhist":{"disabled":false},"blackLevel":{"value":150,"min-value":0,"max-value":200,"disabled":false}})");
         QTRY_COMPARE(Text(&window, "blackLevelSpinBox"), "150");
-        QCOMPARE(PaneLines(&window),
+        QTRY_COMPARE(PaneLines(&window),
             QStringList({ "Broker Disconnected; Status: Connecting to MQTT broker", kBrokerUp,
                 kConversionError, "Device Status: Connected - device active" }));
         QCOMPARE_SEEN(&window,

@@ -236,19 +236,25 @@ void MainWindow::CollapseAdvanced()
 }
 
 // Where the platform's fonts need more room than the form was designed for, the controls would open squeezed
-// (labels cut off) under a scroll bar. The controls column keeps the width its widgets need (its designed
-// minimum is below that), and the window grows by what its contents lack; the window manager keeps it on
-// the screen.
+// (labels cut off) under a scroll bar, and the advanced panel would cut off the values of its fixed-width
+// spin boxes. Each column keeps what its widgets need (the controls their minimum, the panel its preferred
+// width; the designed minimums are below that), and the window grows by what its contents lack, collapsed
+// or expanded by the panel's 500 pixels. The window manager keeps it on the screen.
 void MainWindow::GrowToShowContents()
 {
     QWidget* pControls = ui->widgetControls;
-    const QSize minimum = pControls->minimumSizeHint();
-    pControls->setMinimumWidth(qMax(pControls->minimumWidth(), minimum.width()));
+    QWidget* pAdvanced = ui->advancedGroupBox;
+    const QSize controls = pControls->minimumSizeHint();
+    pControls->setMinimumWidth(qMax(pControls->minimumWidth(), controls.width()));
+    pAdvanced->setMinimumWidth(qMax(pAdvanced->minimumWidth(), pAdvanced->sizeHint().width()));
+
+    const QLayout* pLayout = ui->scrollAreaWidgetContents->layout();
+    const int nExpandedWidth = controls.width() + pLayout->spacing() + pAdvanced->minimumWidth();
     const int nHeight = pControls->hasHeightForWidth()
-        ? qMax(minimum.height(), pControls->heightForWidth(minimum.width()))
-        : minimum.height();
-    const QMargins margins = ui->scrollAreaWidgetContents->layout()->contentsMargins();
-    const QSize needed = QSize(minimum.width(), nHeight).grownBy(margins);
+        ? qMax(controls.height(), pControls->heightForWidth(controls.width()))
+        : controls.height();
+    const QSize needed = QSize(qMax(controls.width(), nExpandedWidth - kAdvancedPanelWidth), nHeight)
+                             .grownBy(pLayout->contentsMargins());
     const QSize lacking = (needed - ui->scrollArea->maximumViewportSize()).expandedTo(QSize(0, 0));
     if (!lacking.isNull())
         resize(size() + lacking);

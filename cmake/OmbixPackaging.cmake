@@ -36,9 +36,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.ombix.example/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "control panel for the Kavro network HDR camera
- Ombix Camera Control adjusts the Kavro network HDR camera through an MQTT
- broker: exposure, gain, gamma, white balance, noise reduction, the histogram
- overlay and the other parameters the camera offers, each in its own control.
- It shows the camera's log, sends and saves parameter files and stores
- still-frame captures.")
+Ombix Camera Control adjusts the Kavro network HDR camera through an MQTT
+broker: exposure, gain, gamma, white balance, noise reduction, the histogram
+overlay and the other parameters the camera offers, each in its own control.
+It shows the camera's log, sends and saves parameter files and stores
+still-frame captures.")
 include(CPack)

@@ -104,6 +104,7 @@ private:
     // Frame
     void AddLogo();
     void CollapseAdvanced();
+    void GrowToShowContents();
     void ExpandAdvanced();
 
     // Settings file

@@ -19,7 +19,9 @@
 #include <QTest>
 #include <QTextDocument>
 #include <csignal>
+#ifndef Q_OS_WIN
 #include <sys/resource.h>
+#endif
 
 // Plays the camera in window tests: a second MQTT client on the test's broker that publishes what the
 // device would and records the messages it receives.
@@ -161,6 +163,15 @@ inline bool WriteFile(const QString& sPath, const QByteArray& data)
         && file.write(data) == data.size();
 }
 
+#ifdef Q_OS_WIN
+// Windows has no limit on the size of a process's files: the rows that fill the disk are left out there.
+constexpr bool kDiskCanFill = false;
+using rlim_t = quint64;
+constexpr rlim_t RLIM_INFINITY = ~rlim_t(0);
+inline void LimitFileSize(rlim_t) { }
+#else
+constexpr bool kDiskCanFill = true;
+
 // Lets no file grow beyond nBytes, as on a full disk; RLIM_INFINITY lifts the limit.
 inline void LimitFileSize(rlim_t nBytes)
 {
@@ -170,6 +181,7 @@ inline void LimitFileSize(rlim_t nBytes)
     std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &limit);
 }
+#endif
 
 // Gives a text view a new, empty document. Cleared, a document would keep the capacity it once needed; the
 // view deletes the document it made itself when it gets another, and the one given earlier is deleted here.
@@ -179,6 +191,7 @@ inline void EmptyTextView(QPlainTextEdit* pEdit)
     const bool bGivenEarlier = pOld->parent() == pEdit;
     auto* pDocument = new QTextDocument(pEdit);
     pDocument->setDocumentLayout(new QPlainTextDocumentLayout(pDocument));
+    pDocument->setUndoRedoEnabled(pOld->isUndoRedoEnabled());
     pEdit->setDocument(pDocument);
     if (bGivenEarlier)
         delete pOld;

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+// Certificates and password files for one test, made with the openssl and mosquitto_passwd commands in a
+// private folder: a CA of the test's own and server certificates it signs (EC keys, quick to make), and
+// mosquitto password files. Each call returns false, with errorString() set, when a command fails.
+class TestSecrets
+{
+public:
+    bool createCa();
+    // <sName>.crt and <sName>.key, made out to sSubjectAltName ("IP:127.0.0.1", "DNS:localhost").
+    bool createServerCertificate(const QString& sName, const QString& sSubjectAltName);
+    // The content of a mosquitto password file with one user, in *pContent.
+    bool createPasswordFile(const QString& sUser, const QString& sPassword, QByteArray* pContent);
+
+    QString caFile() const { return path("ca.crt"); }
+    QString path(const QString& sFile) const { return m_dir.filePath(sFile); }
+    QByteArray read(const QString& sFile) const;
+    QString errorString() const { return m_sError; }
+
+private:
+    bool Run(const QString& sProgram, const QStringList& arguments, const QString& sSubjectAltName = {});
+
+    QTemporaryDir m_dir;
+    QString m_sError;
+};

@@ -441,8 +441,12 @@ void MainWindow::ConnectionStatusUpdate(bool bConnected, QString connectionStatu
 {
     AppendMessage(
         tr("Broker %1; Status: %2").arg(bConnected ? tr("Connected") : tr("Disconnected"), connectionStatus));
-    if (bConnected)
+    if (bConnected) {
+        // Only a password that the broker has taken goes into the key store.
+        if (!m_sRememberKey.isEmpty())
+            m_pPasswordStore->Write(std::exchange(m_sRememberKey, {}), std::exchange(m_sRememberPassword, {}));
         return;
+    }
 
     ForgetConnectionState();
 
@@ -475,6 +479,8 @@ void MainWindow::ConnectionStatusUpdate(bool bConnected, QString connectionStatu
 
 void MainWindow::EndConnectionAttempt(bool bAborted)
 {
+    m_sRememberKey.clear();
+    m_sRememberPassword.clear();
     EnableDeviceControls(false);
     if (!m_bClosing) {
         if (bAborted)
@@ -548,9 +554,10 @@ void MainWindow::AskForCredentials()
         return;
     }
     SaveUserName(sUserName);
-    if (m_pCredentialsDlg->RememberPassword())
-        m_pPasswordStore->Write(KeyStoreKey(sUserName), sPassword);
-    else
+    const bool bRemember = m_pCredentialsDlg->RememberPassword();
+    m_sRememberKey = bRemember ? KeyStoreKey(sUserName) : QString();
+    m_sRememberPassword = bRemember ? sPassword : QString();
+    if (!bRemember)
         m_pPasswordStore->Remove(KeyStoreKey(sUserName));
     ConnectToBroker(sUserName, sPassword);
 }

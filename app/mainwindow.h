@@ -218,4 +218,7 @@ private:
     QString m_sBrokerPort;
     bool m_bCredentialsSent = false;
     bool m_bAwaitingKeyStore = false;
+    // A password to be kept in the key store once the broker has taken it, and its key.
+    QString m_sRememberKey;
+    QString m_sRememberPassword;
 };

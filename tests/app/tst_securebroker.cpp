@@ -172,9 +172,9 @@ private slots:
         QVERIFY(!s_messages.join('\n').contains(kPassword));
     }
 
-    // Remembered in the key store, the password is used without asking the next time. One the broker no
-    // longer takes is asked for again, and forgotten when not to be remembered. Abort works while the key
-    // store has not answered.
+    // A password is remembered in the key store once the broker has taken it, and used without asking the
+    // next time. One the broker no longer takes is asked for again, and forgotten when not to be
+    // remembered. Abort works while the key store has not answered.
     void keyStoreKeepsThePassword()
     {
         auto pPasswords = std::make_shared<QMap<QString, QString>>();
@@ -183,10 +183,10 @@ private slots:
         {
             MainWindow window;
             window.SetPasswordStore(std::make_unique<MemoryPasswordStore>(pPasswords));
-            m_answers = QStringList { kUser + " " + kPassword + " remember" };
+            m_answers = QStringList { kUser + " wrong remember", kUser + " " + kPassword + " remember" };
             Click(window, "btnConnect");
             QTRY_COMPARE_WITH_TIMEOUT(Text(&window, "btnConnect"), "Disconnect", 15000);
-            QCOMPARE(m_dialogs, QStringList { "[] asked, can remember" });
+            QCOMPARE(m_dialogs, QStringList({ "[] asked, can remember", "[engineer] refused, can remember" }));
             QCOMPARE(*pPasswords, (QMap<QString, QString> { { sKey, kPassword } }));
         }
 

@@ -444,7 +444,8 @@ void MainWindow::ConnectionStatusUpdate(bool bConnected, QString connectionStatu
     if (bConnected) {
         // Only a password that the broker has taken goes into the key store.
         if (!m_sRememberKey.isEmpty())
-            m_pPasswordStore->Write(std::exchange(m_sRememberKey, {}), std::exchange(m_sRememberPassword, {}));
+            m_pPasswordStore->Write(
+                std::exchange(m_sRememberKey, {}), std::exchange(m_sRememberPassword, {}));
         return;
     }
 

@@ -72,18 +72,11 @@ private slots:
         QVERIFY2(m_secrets.createCa() && m_secrets.createServerCertificate("address", "IP:127.0.0.1")
                 && m_secrets.createPasswordFile(kUser, kPassword, &passwords),
             qPrintable(m_secrets.errorString()));
-        m_broker.setExtraConfig("certfile " + m_broker.writeFile("server.crt", m_secrets.read("address.crt"))
-            + "\nkeyfile " + m_broker.writeFile("server.key", m_secrets.read("address.key"))
-            + "\nallow_anonymous false\n" + "password_file " + m_broker.writeFile("passwords", passwords)
-            + "\n");
-        QVERIFY2(m_broker.start(), qPrintable(m_broker.errorString()));
+        QVERIFY2(
+            m_secrets.startTlsBroker(m_broker, "address", passwords), qPrintable(m_secrets.errorString()));
         QVERIFY2(m_plain.start(), qPrintable(m_plain.errorString()));
 
-        m_device.setHostname(m_broker.host());
-        m_device.setPort(m_broker.port());
-        m_device.setUsername(kUser);
-        m_device.setPassword(kPassword);
-        m_device.setCaCertificatesFile(m_secrets.caFile());
+        m_secrets.prepareClient(m_device, m_broker, kUser, kPassword);
         m_device.connectToHostEncrypted();
         QTRY_COMPARE(m_device.state(), QMqttClient::Connected);
         m_device.publish(QMqttTopicName("/hdr/status/parameters/connection"),
@@ -186,7 +179,8 @@ private slots:
             m_answers = QStringList { kUser + " wrong remember", kUser + " " + kPassword + " remember" };
             Click(window, "btnConnect");
             QTRY_COMPARE_WITH_TIMEOUT(Text(&window, "btnConnect"), "Disconnect", 15000);
-            QCOMPARE(m_dialogs, QStringList({ "[] asked, can remember", "[engineer] refused, can remember" }));
+            QCOMPARE(
+                m_dialogs, QStringList({ "[] asked, can remember", "[engineer] refused, can remember" }));
             QCOMPARE(*pPasswords, (QMap<QString, QString> { { sKey, kPassword } }));
         }
 

@@ -1,5 +1,8 @@
 #include "testsecrets.h"
 
+#include "mosquittobroker.h"
+#include "mqtt/qmqttclient.h"
+
 #include <QFile>
 #include <QProcess>
 
@@ -59,6 +62,30 @@ bool TestSecrets::createPasswordFile(const QString& sUser, const QString& sPassw
         return false;
     *pContent = read("passwords");
     return !pContent->isEmpty();
+}
+
+bool TestSecrets::startTlsBroker(
+    MosquittoBroker& broker, const QString& sCertificate, const QByteArray& passwords)
+{
+    QString sConfig = "certfile " + broker.writeFile("server.crt", read(sCertificate + ".crt")) + "\nkeyfile "
+        + broker.writeFile("server.key", read(sCertificate + ".key")) + "\n";
+    if (!passwords.isEmpty())
+        sConfig += "allow_anonymous false\npassword_file " + broker.writeFile("passwords", passwords) + "\n";
+    broker.setExtraConfig(sConfig);
+    if (broker.start())
+        return true;
+    m_sError = broker.errorString();
+    return false;
+}
+
+void TestSecrets::prepareClient(
+    QMqttClient& client, const MosquittoBroker& broker, const QString& sUser, const QString& sPassword) const
+{
+    client.setHostname(broker.host());
+    client.setPort(broker.port());
+    client.setUsername(sUser);
+    client.setPassword(sPassword);
+    client.setCaCertificatesFile(caFile());
 }
 
 QByteArray TestSecrets::read(const QString& sFile) const

@@ -4,6 +4,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+class MosquittoBroker;
+class QMqttClient;
+
 // Certificates and password files for one test, made with the openssl and mosquitto_passwd commands in a
 // private folder: a CA of the test's own and server certificates it signs (EC keys, quick to make), and
 // mosquitto password files. Each call returns false, with errorString() set, when a command fails.
@@ -15,6 +18,14 @@ public:
     bool createServerCertificate(const QString& sName, const QString& sSubjectAltName);
     // The content of a mosquitto password file with one user, in *pContent.
     bool createPasswordFile(const QString& sUser, const QString& sPassword, QByteArray* pContent);
+
+    // Starts the broker with a TLS listener that shows <sCertificate>.crt and, given the content of a
+    // password file, takes only the users in it.
+    bool startTlsBroker(
+        MosquittoBroker& broker, const QString& sCertificate, const QByteArray& passwords = {});
+    // Points the client at the broker, trusting the CA, with the user name and password.
+    void prepareClient(QMqttClient& client, const MosquittoBroker& broker, const QString& sUser = {},
+        const QString& sPassword = {}) const;
 
     QString caFile() const { return path("ca.crt"); }
     QString path(const QString& sFile) const { return m_dir.filePath(sFile); }

@@ -62,11 +62,8 @@ private slots:
         QVERIFY2(m_secrets.createCa() && m_secrets.createServerCertificate("address", "IP:127.0.0.1")
                 && m_secrets.createPasswordFile(kUser, kPassword, &passwords),
             qPrintable(m_secrets.errorString()));
-        m_broker.setExtraConfig("certfile " + m_broker.writeFile("server.crt", m_secrets.read("address.crt"))
-            + "\nkeyfile " + m_broker.writeFile("server.key", m_secrets.read("address.key"))
-            + "\nallow_anonymous false\n" + "password_file " + m_broker.writeFile("passwords", passwords)
-            + "\n");
-        QVERIFY2(m_broker.start(), qPrintable(m_broker.errorString()));
+        QVERIFY2(
+            m_secrets.startTlsBroker(m_broker, "address", passwords), qPrintable(m_secrets.errorString()));
         const QString sPort = QString::number(m_broker.port());
         m_camera.start(KAVRO_CAMERA_SIM,
             { "--port", sPort, "--log-interval-ms", "0", "--tls", "--ca-file", m_secrets.caFile(),
@@ -74,11 +71,7 @@ private slots:
         // It prints a line once it has announced itself.
         QVERIFY(m_camera.waitForStarted() && m_camera.waitForReadyRead(10000));
 
-        m_traffic.setHostname(m_broker.host());
-        m_traffic.setPort(m_broker.port());
-        m_traffic.setUsername(kUser);
-        m_traffic.setPassword(kPassword);
-        m_traffic.setCaCertificatesFile(m_secrets.caFile());
+        m_secrets.prepareClient(m_traffic, m_broker, kUser, kPassword);
         connect(&m_traffic, &QMqttClient::messageReceived, this,
             [this](const QByteArray& payload, const QMqttTopicName& topic) {
                 m_messages << qMakePair(topic.name(), payload);

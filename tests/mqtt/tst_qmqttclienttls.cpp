@@ -21,7 +21,6 @@ private slots:
 
 private:
     bool IdleLoopIsQuiet();
-    bool StartTlsBroker(MosquittoBroker& broker, const QString& sCertificate, const QString& sExtra = {});
 
     TestSecrets m_secrets;
     MosquittoBroker m_forAddress;
@@ -37,12 +36,11 @@ void TestMqttClientTls::initTestCase()
             && m_secrets.createServerCertificate("localhost", "DNS:localhost")
             && m_secrets.createPasswordFile("engineer", "s3cret", &passwords),
         qPrintable(m_secrets.errorString()));
-    QVERIFY(StartTlsBroker(m_forAddress, "address"));
-    QVERIFY(StartTlsBroker(m_forLocalhost, "localhost"));
+    QVERIFY2(m_secrets.startTlsBroker(m_forAddress, "address")
+            && m_secrets.startTlsBroker(m_forLocalhost, "localhost")
+            && m_secrets.startTlsBroker(m_withPassword, "address", passwords),
+        qPrintable(m_secrets.errorString()));
     QVERIFY2(m_plain.start(), qPrintable(m_plain.errorString()));
-    const QString sPasswordFile = m_withPassword.writeFile("passwords", passwords);
-    QVERIFY(StartTlsBroker(
-        m_withPassword, "address", "allow_anonymous false\npassword_file " + sPasswordFile + "\n"));
 }
 
 void TestMqttClientTls::connectTo_data()
@@ -160,11 +158,7 @@ void TestMqttClientTls::encryptedConnectionCarriesTraffic()
         queued.back()->connectToHost(m_withPassword.host(), m_withPassword.port());
     } while (queued.back()->waitForConnected(300) && queued.size() < 1000);
     QMqttClient client;
-    client.setHostname(m_withPassword.host());
-    client.setPort(m_withPassword.port());
-    client.setUsername("engineer");
-    client.setPassword("s3cret");
-    client.setCaCertificatesFile(m_secrets.caFile());
+    m_secrets.prepareClient(client, m_withPassword, "engineer", "s3cret");
     client.connectToHostEncrypted();
     QVERIFY(IdleLoopIsQuiet());
     m_withPassword.resume();
@@ -189,18 +183,6 @@ bool TestMqttClientTls::IdleLoopIsQuiet()
     const std::clock_t start = std::clock();
     QTest::qWait(1000);
     return std::clock() - start < CLOCKS_PER_SEC / 4;
-}
-
-bool TestMqttClientTls::StartTlsBroker(
-    MosquittoBroker& broker, const QString& sCertificate, const QString& sExtra)
-{
-    const QString sCertFile = broker.writeFile("server.crt", m_secrets.read(sCertificate + ".crt"));
-    const QString sKeyFile = broker.writeFile("server.key", m_secrets.read(sCertificate + ".key"));
-    broker.setExtraConfig("certfile " + sCertFile + "\nkeyfile " + sKeyFile + "\n" + sExtra);
-    if (broker.start())
-        return true;
-    qWarning().noquote() << broker.errorString();
-    return false;
 }
 
 QTEST_GUILESS_MAIN(TestMqttClientTls)

@@ -68,12 +68,8 @@ class TestSecureBroker : public QObject
 private slots:
     void initTestCase()
     {
-        QByteArray passwords;
-        QVERIFY2(m_secrets.createCa() && m_secrets.createServerCertificate("address", "IP:127.0.0.1")
-                && m_secrets.createPasswordFile(kUser, kPassword, &passwords),
-            qPrintable(m_secrets.errorString()));
         QVERIFY2(
-            m_secrets.startTlsBroker(m_broker, "address", passwords), qPrintable(m_secrets.errorString()));
+            m_secrets.startSecuredBroker(m_broker, kUser, kPassword), qPrintable(m_secrets.errorString()));
         QVERIFY2(m_plain.start(), qPrintable(m_plain.errorString()));
 
         m_secrets.prepareClient(m_device, m_broker, kUser, kPassword);

@@ -78,6 +78,13 @@ bool TestSecrets::startTlsBroker(
     return false;
 }
 
+bool TestSecrets::startSecuredBroker(MosquittoBroker& broker, const QString& sUser, const QString& sPassword)
+{
+    QByteArray passwords;
+    return createCa() && createServerCertificate("address", "IP:127.0.0.1")
+        && createPasswordFile(sUser, sPassword, &passwords) && startTlsBroker(broker, "address", passwords);
+}
+
 void TestSecrets::prepareClient(
     QMqttClient& client, const MosquittoBroker& broker, const QString& sUser, const QString& sPassword) const
 {

@@ -23,6 +23,9 @@ public:
     // password file, takes only the users in it.
     bool startTlsBroker(
         MosquittoBroker& broker, const QString& sCertificate, const QByteArray& passwords = {});
+    // All of it for the usual case: the CA, a certificate for 127.0.0.1 and the broker started with them,
+    // taking only the one user.
+    bool startSecuredBroker(MosquittoBroker& broker, const QString& sUser, const QString& sPassword);
     // Points the client at the broker, trusting the CA, with the user name and password.
     void prepareClient(QMqttClient& client, const MosquittoBroker& broker, const QString& sUser = {},
         const QString& sPassword = {}) const;

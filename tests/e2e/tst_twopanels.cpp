@@ -58,12 +58,8 @@ class TestTwoPanels : public QObject
 private slots:
     void initTestCase()
     {
-        QByteArray passwords;
-        QVERIFY2(m_secrets.createCa() && m_secrets.createServerCertificate("address", "IP:127.0.0.1")
-                && m_secrets.createPasswordFile(kUser, kPassword, &passwords),
-            qPrintable(m_secrets.errorString()));
         QVERIFY2(
-            m_secrets.startTlsBroker(m_broker, "address", passwords), qPrintable(m_secrets.errorString()));
+            m_secrets.startSecuredBroker(m_broker, kUser, kPassword), qPrintable(m_secrets.errorString()));
         const QString sPort = QString::number(m_broker.port());
         m_camera.start(KAVRO_CAMERA_SIM,
             { "--port", sPort, "--log-interval-ms", "0", "--tls", "--ca-file", m_secrets.caFile(),

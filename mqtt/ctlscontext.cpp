@@ -23,6 +23,20 @@ QString TakeOpenSslError()
     return sReason ? QString::fromUtf8(sReason) : QStringLiteral("unknown error");
 }
 
+// The system's CA store, read once per process: it holds over a hundred certificates, and reading them
+// for every connection would cost more than the handshake.
+X509_STORE* SystemStore()
+{
+    static const std::unique_ptr<X509_STORE, decltype(&X509_STORE_free)> s_pStore = [] {
+        X509_STORE* pStore = X509_STORE_new();
+        // A system without a store of its own leaves it empty: then no certificate verifies.
+        if (pStore && X509_STORE_set_default_paths(pStore) != 1)
+            ERR_clear_error();
+        return std::unique_ptr<X509_STORE, decltype(&X509_STORE_free)>(pStore, &X509_STORE_free);
+    }();
+    return s_pStore.get();
+}
+
 // Adds the certificates of a PEM file to the context's trusted ones.
 bool LoadCaFile(SSL_CTX* pContext, const QString& sCaFile, QString* pError)
 {
@@ -64,9 +78,10 @@ std::unique_ptr<CTlsContext> CTlsContext::Create(
     }
     std::unique_ptr<CTlsContext> pTls(new CTlsContext(pContext, sPeerName));
     SSL_CTX_set_min_proto_version(pContext, TLS1_2_VERSION);
-    if (SSL_CTX_set_default_verify_paths(pContext) != 1)
-        ERR_clear_error(); // no system store: only a CA file can vouch for the broker
-    if (!sCaFile.isEmpty() && !LoadCaFile(pContext, sCaFile, pError))
+    if (sCaFile.isEmpty()) {
+        if (X509_STORE* pStore = SystemStore())
+            SSL_CTX_set1_cert_store(pContext, pStore);
+    } else if (!LoadCaFile(pContext, sCaFile, pError))
         return nullptr;
 
     X509_VERIFY_PARAM* pParam = SSL_CTX_get0_param(pContext);

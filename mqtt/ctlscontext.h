@@ -6,11 +6,11 @@
 #include <openssl/ossl_typ.h>
 
 // The OpenSSL context of one encrypted connection, handed to libmosquitto in place of the one it would make
-// itself. The broker's certificate must chain up to the system's CA store or to the certificates of an
-// optional CA file, and it must be made out to the peer name: the host name the user gave, not the numeric
-// address that libmosquitto is handed after the adapter's own lookup. The peer name also goes out as the
-// TLS server name (SNI). The context remembers why a certificate was rejected, and follows the handshake,
-// which libmosquitto only advances from mosquitto_loop_read.
+// itself. The broker's certificate must chain up to the system's CA store, or to the certificates of a CA
+// file when one is named (a private CA), and it must be made out to the peer name: the host name the user
+// gave, not the numeric address that libmosquitto is handed after the adapter's own lookup. The peer name
+// also goes out as the TLS server name (SNI). The context remembers why a certificate was rejected, and
+// follows the handshake, which libmosquitto only advances from mosquitto_loop_read.
 class CTlsContext
 {
 public:

@@ -77,8 +77,8 @@ public:
     void setPassword(const QString& password);
     QString password() const;
 
-    // PEM file of CA certificates that encrypted connections trust besides the system's CA store. Qt MQTT
-    // takes these from a QSslConfiguration; the adapter does its TLS work in libmosquitto and OpenSSL.
+    // PEM file of the CA certificates that encrypted connections trust instead of the system's CA store. Qt
+    // MQTT takes these from a QSslConfiguration; the adapter does its TLS work in libmosquitto and OpenSSL.
     void setCaCertificatesFile(const QString& caCertificatesFile);
     QString caCertificatesFile() const;
 

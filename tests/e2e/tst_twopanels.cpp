@@ -65,7 +65,7 @@ private slots:
             { "--port", sPort, "--log-interval-ms", "0", "--tls", "--ca-file", m_secrets.caFile(),
                 "--username", kUser, "--password", kPassword });
         // It prints a line once it has announced itself.
-        QVERIFY(m_camera.waitForStarted() && m_camera.waitForReadyRead(10000));
+        QVERIFY(m_camera.waitForStarted() && m_camera.waitForReadyRead(30000));
 
         m_secrets.prepareClient(m_traffic, m_broker, kUser, kPassword);
         connect(&m_traffic, &QMqttClient::messageReceived, this,
@@ -96,8 +96,10 @@ private slots:
         };
         m_pA = OpenPanel();
         m_pB = OpenPanel();
-        QTRY_VERIFY_WITH_TIMEOUT(
+        QTRY_VERIFY2_WITH_TIMEOUT(
             Text(m_pA.get(), "btnConnect") == "Disconnect" && Text(m_pB.get(), "btnConnect") == "Disconnect",
+            qPrintable(m_closer.summary() + "\n" + PaneLines(m_pA.get()).join('\n') + "\n"
+                + PaneLines(m_pB.get()).join('\n')),
             15000);
     }
     void cleanupTestCase()

@@ -19,7 +19,7 @@ public:
         QObject* pParent = nullptr);
 
     // From the next connect on: TLS (the certificate checked against the broker address, the CA file trusted
-    // besides the system's store) and credentials; empty texts leave them out.
+    // instead of the system's store) and credentials; empty texts leave them out.
     void SetSecurity(bool bTls, const QString& sCaFile, const QString& sUserName, const QString& sPassword);
     void Start();
     // Reports "offline", leaves the broker and then emits Finished; at once when not connected.

@@ -43,7 +43,8 @@ bool ReadOptions(const QCoreApplication& app, SOptions* pOptions)
     const QCommandLineOption tls(QStringLiteral("tls"),
         QStringLiteral("Connect with TLS; the broker's certificate must be made out to the broker address."));
     const QCommandLineOption caFile(QStringLiteral("ca-file"),
-        QStringLiteral("PEM file of CA certificates trusted besides the system's."), QStringLiteral("file"));
+        QStringLiteral("PEM file of the CA certificates trusted instead of the system's."),
+        QStringLiteral("file"));
     const QCommandLineOption userName(
         QStringLiteral("username"), QStringLiteral("User name for the broker."), QStringLiteral("name"));
     const QCommandLineOption password(QStringLiteral("password"),

@@ -81,8 +81,9 @@ std::unique_ptr<CTlsContext> CTlsContext::Create(
     if (sCaFile.isEmpty()) {
         if (X509_STORE* pStore = SystemStore())
             SSL_CTX_set1_cert_store(pContext, pStore);
-    } else if (!LoadCaFile(pContext, sCaFile, pError))
+    } else if (!LoadCaFile(pContext, sCaFile, pError)) {
         return nullptr;
+    }
 
     X509_VERIFY_PARAM* pParam = SSL_CTX_get0_param(pContext);
     X509_VERIFY_PARAM_set_hostflags(pParam, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);

@@ -79,21 +79,10 @@ private slots:
         QTRY_COMPARE(pSubscription->state(), QMqttSubscription::Subscribed);
 
         QVERIFY(QDir::setCurrent(m_dir.path()));
-        const QString sAppFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/"
-            + QCoreApplication::applicationName();
-        const QJsonObject address { { "url", "mqtts://127.0.0.1" }, { "port", sPort },
-            { "ca_file", m_secrets.caFile() }, { "username", kUser } };
-        const QByteArray settings = QJsonDocument(QJsonObject { { "broker_address", address } }).toJson();
-        QFile file(sAppFolder + "/UCControlConfig.json");
-        QVERIFY(QDir().mkpath(sAppFolder) && file.open(QIODevice::WriteOnly)
-            && file.write(settings) == settings.size());
-        file.close();
+        QVERIFY(WriteSettingsFile({ { "url", "mqtts://127.0.0.1" }, { "port", sPort },
+            { "ca_file", m_secrets.caFile() }, { "username", kUser } }));
         m_pPasswords->insert(kUser + "@mqtts://127.0.0.1:" + sPort, kPassword);
 
-        m_closer.m_onDialog = [this](QDialog* pDialog) {
-            m_closer.m_boxes << "dialog " + pDialog->windowTitle();
-            pDialog->reject();
-        };
         m_pA = OpenPanel();
         m_pB = OpenPanel();
         QVERIFY(Establish(m_pA.get()) && Establish(m_pB.get()));

@@ -196,3 +196,10 @@ inline void EmptyTextView(QPlainTextEdit* pEdit)
     if (bGivenEarlier)
         delete pOld;
 }
+
+// The settings file that windows read from now on, holding the broker address given and nothing else.
+inline bool WriteSettingsFile(const QJsonObject& brokerAddress)
+{
+    return WriteFile(AppFolder() + "/UCControlConfig.json",
+        QJsonDocument(QJsonObject { { "broker_address", brokerAddress } }).toJson());
+}

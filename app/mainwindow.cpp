@@ -155,8 +155,7 @@ MainWindow::~MainWindow()
     m_kavroComm.disconnect(this);
 
     m_controls.DeleteAll();
-    qDeleteAll(m_pendingValues);
-    m_pendingValues.clear();
+    DiscardPendingValues();
 
     m_pDelayedSendTimer.reset();
     m_pConfigDataDlg.reset();
@@ -402,6 +401,8 @@ void MainWindow::ConnectionStatusUpdate(bool bConnected, QString connectionStatu
     if (bConnected)
         return;
 
+    ForgetConnectionState();
+
     if (ui->btnConnect->text() == DisconnectText()) {
         ui->btnConnect->setText(ConnectText());
         EnableDeviceControls(false);
@@ -437,6 +438,15 @@ void MainWindow::ShowDeviceStatus(bool bConnected, const QString& sStatus)
     emit UpdateDeviceState(true);
     ui->btnConnect->setText(DisconnectText());
     AppendMessage(tr("Device Status: Connected - %1").arg(sStatus));
+}
+
+// Without a broker connection, what was waiting for the device is void: delayed edits were made for a
+// device that may not be the next one, and a capture or an upload requested from it will not be answered.
+void MainWindow::ForgetConnectionState()
+{
+    DiscardPendingValues();
+    m_nCaptureState = 0;
+    m_sUploadFilePath.clear();
 }
 
 void MainWindow::ShowWarning(const QString& sTitle, const QString& sText)
@@ -597,7 +607,9 @@ void MainWindow::MessageUpdate(
         return;
     }
     if (jsonError.isEmpty() && topicName == kParamsUpload) {
-        ReplaceFile(m_sUploadFilePath, msgData, tr("Unable to open file to save upload params data:\n\n%1"));
+        // The file chosen with Save takes the next upload only: a later one must not overwrite it.
+        ReplaceFile(std::exchange(m_sUploadFilePath, QString()), msgData,
+            tr("Unable to open file to save upload params data:\n\n%1"));
         return;
     }
     QString sText = QStringLiteral("Topic %1 [%2 / %3]").arg(topicName, topic, subtopic);
@@ -617,6 +629,13 @@ QByteArray* MainWindow::CaptureBuffer(const QString& subtopic)
               { QStringLiteral("t3"), &m_captureT3 }, { QStringLiteral("ldr"), &m_captureLdr },
               { QStringLiteral("hdmi"), &m_captureHdmi }, { QStringLiteral("meta"), &m_captureMeta } };
     return buffers.value(subtopic, nullptr);
+}
+
+void MainWindow::ClearCaptureBuffers()
+{
+    for (QByteArray* pBuffer :
+        { &m_captureT1, &m_captureT2, &m_captureT3, &m_captureLdr, &m_captureHdmi, &m_captureMeta })
+        pBuffer->clear();
 }
 
 // One file per local calendar day, opened for each record and only ever appended to; a write that fails
@@ -707,7 +726,20 @@ void MainWindow::QueueDelayedSend(QString sParamName, CKavroParam* pParamData)
     m_pendingValues.insert(sParamName, pParamData);
 
     m_pDelayedSendTimer = std::make_shared<QTimer>();
-    QTimer::singleShot(nInterval, this, &MainWindow::DelayedSendTrigger);
+    const int nGeneration = m_nSendGeneration;
+    QTimer::singleShot(nInterval, this, [this, nGeneration] {
+        if (nGeneration == m_nSendGeneration)
+            DelayedSendTrigger();
+    });
+}
+
+// Drops the pending values; the sends already scheduled for them stay idle.
+void MainWindow::DiscardPendingValues()
+{
+    ++m_nSendGeneration;
+    m_pDelayedSendTimer.reset();
+    qDeleteAll(m_pendingValues);
+    m_pendingValues.clear();
 }
 
 void MainWindow::DelayedSendTrigger()
@@ -741,19 +773,22 @@ QString MainWindow::ChooseFile(const FileDialog& fileDialog, const QString& sCap
     return sFileName;
 }
 
+bool MainWindow::IsDeviceConnected() const { return ui->btnConnect->text() == DisconnectText(); }
+
+// The file dialogs run a nested event loop: a device that has gone meanwhile gets nothing.
 void MainWindow::on_loadButton_clicked()
 {
     // Sent as it is: what the device makes of the file is the device's affair.
     const QString sFileName = ChooseFile(m_openFileDialog, tr("Open Download File"));
     QFile file(sFileName);
-    if (!sFileName.isEmpty() && file.open(QIODevice::ReadOnly))
+    if (!sFileName.isEmpty() && IsDeviceConnected() && file.open(QIODevice::ReadOnly))
         m_kavroComm.SendData(kParamsSet, file.readAll());
 }
 
 void MainWindow::on_saveButton_clicked()
 {
     const QString sFileName = ChooseFile(m_saveFileDialog, tr("Save Uploaded Params"));
-    if (sFileName.isEmpty())
+    if (sFileName.isEmpty() || !IsDeviceConnected())
         return;
     // The device answers on its upload topic; MessageUpdate writes the upload to this file.
     m_sUploadFilePath = sFileName;
@@ -782,6 +817,8 @@ void MainWindow::captureCommandSlot(int muxSel)
     switch (muxSel) {
     case 1:
     case 2:
+        // The files of this capture hold what the device uploads for it, never an earlier capture's bytes.
+        ClearCaptureBuffers();
         m_nCaptureState = muxSel;
         emit captureCommand(QStringLiteral("capture"), quint32(muxSel), false);
         break;

@@ -128,6 +128,8 @@ private:
     // Connection panel
     void ShowDeviceStatus(bool bConnected, const QString& sStatus);
     void ShowWarning(const QString& sTitle, const QString& sText);
+    void ForgetConnectionState();
+    bool IsDeviceConnected() const;
 
     // Inbound dispatch
     void ApplyConfigData(QString paramName, CKavroParam* pParamData);
@@ -142,6 +144,7 @@ private:
     void SaveCaptureBuffer(QByteArray* pData, QString sFileName, QString sExtension);
     void ReplaceFile(const QString& sFileName, const QByteArray& data, const QString& sErrorTitle);
     QByteArray* CaptureBuffer(const QString& subtopic);
+    void ClearCaptureBuffers();
     void SaveCapture(int nCaptureState);
 
     // Parameter files and the About box
@@ -151,6 +154,7 @@ private:
     // Publishing
     void PublishValue(const QString& sParamName, CKavroParam* pParamData, bool delayedSend);
     void QueueDelayedSend(QString sParamName, CKavroParam* pParamData);
+    void DiscardPendingValues();
     void SendControlCommand(QString command, bool value);
 
     CKavroComm m_kavroComm;
@@ -186,4 +190,6 @@ private:
     FileDialog m_openFileDialog;
     FileDialog m_saveFileDialog;
     std::function<void(const QUrl&)> m_openUrl;
+    // Counts discards of the pending values, so that a send scheduled before one stays idle.
+    int m_nSendGeneration = 0;
 };

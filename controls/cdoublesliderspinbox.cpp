@@ -27,12 +27,12 @@ CDoubleSliderSpinBox::CDoubleSliderSpinBox(QSlider* pSlider, QDoubleSpinBox* pSp
     , m_nSliderWidth(0)
     , m_bSliderPressed(true)
 {
+    // Also puts the slider at the start value.
     ApplyRange();
     if (m_pSlider) {
         m_pSlider->setTracking(false);
         connect(m_pSlider, SIGNAL(valueChanged(int)), this, SLOT(OnSliderChanged(int)));
         connect(m_pSlider, SIGNAL(sliderPressed()), this, SLOT(OnSliderPressed()));
-        m_pSlider->setValue(ValueToSliderPosition(value));
     }
     if (m_pSpinBox)
         connect(m_pSpinBox, SIGNAL(valueChanged(double)), this, SLOT(OnSpinBoxUpdated(double)));
@@ -59,6 +59,8 @@ void CDoubleSliderSpinBox::SetValue(QVariant value)
 
 void CDoubleSliderSpinBox::OnSpinBoxUpdated(double value)
 {
+    if (m_bApplyingRange)
+        return;
     if (qAbs(value - m_value.toDouble()) <= kSpinBoxTolerance)
         return;
     m_value = QVariant(value);
@@ -69,6 +71,8 @@ void CDoubleSliderSpinBox::OnSpinBoxUpdated(double value)
 
 void CDoubleSliderSpinBox::OnSliderChanged(int nValue)
 {
+    if (m_bApplyingRange)
+        return;
     if (nValue == ValueToSliderPosition(m_value.toDouble()))
         return;
     const double v = m_minValue.toDouble() + (SliderRange() * nValue) / m_nSliderWidth;
@@ -80,12 +84,17 @@ void CDoubleSliderSpinBox::OnSliderChanged(int nValue)
 
 void CDoubleSliderSpinBox::OnSliderPressed() { m_bSliderPressed = true; }
 
-// The slider scale is re-read from its current width; the slider itself is not moved.
+// New bounds come from the device and a new slider width from the layout: the widgets clamp their values
+// to the new ranges, and such a clamp is not a user edit, so nothing is reported and the stored value stays
+// the device's. The slider scale is re-read from the slider's current width, and the slider is put where
+// the stored value lies on that scale, so that it shows what the spin box shows.
 void CDoubleSliderSpinBox::ApplyRange()
 {
+    m_bApplyingRange = true;
     if (m_pSlider) {
         m_nSliderWidth = m_pSlider->width();
         m_pSlider->setRange(0, m_nSliderWidth);
+        m_pSlider->setValue(ValueToSliderPosition(m_value.toDouble()));
     }
     if (m_pSpinBox) {
         m_pSpinBox->setRange(m_minValue.toDouble(), m_maxValue.toDouble());
@@ -93,6 +102,7 @@ void CDoubleSliderSpinBox::ApplyRange()
         if (step > 0)
             m_pSpinBox->setSingleStep(step);
     }
+    m_bApplyingRange = false;
 }
 
 double CDoubleSliderSpinBox::SliderRange() const { return m_maxValue.toDouble() - m_minValue.toDouble(); }

@@ -8,7 +8,8 @@ class QSlider;
 // A numeric parameter shown in a horizontal slider and a spin box kept in step; either may be absent.
 // The slider's range is its own width in pixels, so one step is one pixel and positions map linearly
 // onto the parameter's bounds. Spin-box edits are reported with delayedSend true, slider releases with
-// false. Loops are avoided by comparing with the stored value, never by blocking signals.
+// false. Echo loops are avoided by comparing with the stored value, never by blocking signals; what the
+// widgets do while new bounds are applied is not reported at all.
 class CDoubleSliderSpinBox : public CControlBase
 {
     Q_OBJECT
@@ -38,4 +39,6 @@ private:
     QDoubleSpinBox* m_pSpinBox;
     int m_nSliderWidth;
     bool m_bSliderPressed;
+    // Set while new bounds or a new slider width are applied.
+    bool m_bApplyingRange = false;
 };

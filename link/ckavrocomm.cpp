@@ -142,13 +142,19 @@ void CKavroComm::DeviceDisconnected()
     emit ConnectionStatusUpdate(false, QStringLiteral("Device unavailable; Disconnected from MQTT broker"));
 }
 
+// A leave report belongs to the connection attempt it arrived in. Every later connection starts with a new
+// Connect, so a check left from an earlier one stays idle instead of dropping the next connection.
 void CKavroComm::SetDeviceState(bool bConnected)
 {
     m_bDeviceConnected = bConnected;
     if (bConnected)
         return;
     m_bCheckPending = true;
-    QTimer::singleShot(kDeviceCheckDelayMs, this, &CKavroComm::DeviceDisconnected);
+    const int nAttempt = m_nConnectAttempt;
+    QTimer::singleShot(kDeviceCheckDelayMs, this, [this, nAttempt] {
+        if (nAttempt == m_nConnectAttempt)
+            DeviceDisconnected();
+    });
 }
 
 void CKavroComm::ReceiveSubscriptionStatus(QString topicName, QString topic, QString state)

@@ -76,7 +76,7 @@ private:
     void Publish(const QString& topicName, const QByteArray& msgData);
 
     const int m_nConnectTimeout = 5000;
-    // Counts Connect calls, so that a connection check scheduled for an earlier attempt stays idle.
+    // Counts Connect calls, so that a connection or device check scheduled in an earlier attempt stays idle.
     int m_nConnectAttempt = 0;
     bool m_bCheckPending = false;
     bool m_bBrokerConnected = false;

@@ -69,8 +69,9 @@ void CKavroSubscription::ReceiveSubscriptionStatus(QMqttSubscription::Subscripti
 void CKavroSubscription::ReceiveSubscriptionMessage(QMqttMessage msg)
 {
     const QString sName = msg.topic().name();
-    const bool bBelowPrefix = !m_sTopicPrefix.isEmpty() && m_sTopicPrefix.length() < sName.length()
-        && sName.startsWith(m_sTopicPrefix + QLatin1Char('/'));
+    const int nPrefix = m_sTopicPrefix.length();
+    const bool bBelowPrefix = nPrefix > 0 && nPrefix < sName.length() && sName.at(nPrefix) == QLatin1Char('/')
+        && sName.startsWith(m_sTopicPrefix);
     const QString sTopic = bBelowPrefix ? m_sTopicPrefix : sName;
     const QString sSubtopic = bBelowPrefix ? sName.mid(m_sTopicPrefix.length() + 1) : QString();
     emit SubscriptionMessage(m_sTopicName, sTopic, sSubtopic, msg.payload(), m_bRawMessages);

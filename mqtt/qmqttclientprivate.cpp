@@ -1,7 +1,10 @@
 #include "mqtt/qmqttclientprivate.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QVarLengthArray>
 #include <mosquitto.h>
+#include <sys/ioctl.h>
 #include <utility>
 
 namespace {
@@ -10,6 +13,10 @@ constexpr int kHousekeepingIntervalMs = 1000;
 constexpr int kClientIdLength = 23;
 // libmosquitto refuses keep-alive intervals from 1 to 4 seconds.
 constexpr quint16 kShortestKeepAlive = 5;
+// Longest time one readable-socket notification spends reading and dispatching. Whatever has arrived is
+// handled in few passes of the event loop (each pass may end in a repaint), and the loop still gets back
+// to painting and timers often enough during a flood.
+constexpr qint64 kReadBudgetNs = 8 * 1000 * 1000;
 
 // libmosquitto keeps process-wide state; it is set up with the first client and released at exit.
 class LibraryScope
@@ -50,6 +57,13 @@ QMqttClient::ClientError ErrorForLoss(int nCode)
     }
 }
 
+// Bytes that have arrived on the socket and wait to be read.
+int PendingBytes(int nSocket)
+{
+    int nBytes = 0;
+    return nSocket >= 0 && ioctl(nSocket, FIONREAD, &nBytes) == 0 ? nBytes : 0;
+}
+
 bool IsActive(const QMqttSubscription* pSubscription)
 {
     return pSubscription->state() == QMqttSubscription::SubscriptionPending
@@ -73,13 +87,13 @@ QMqttClient::Private::~Private() { TearDown(false); }
 
 void QMqttClient::Private::OnConnect(mosquitto*, void* pObj, int nCode)
 {
-    static_cast<Private*>(pObj)->m_events.enqueue({ Event::ConnAck, nCode, 0, {} });
+    static_cast<Private*>(pObj)->m_events.push_back({ Event::ConnAck, nCode, 0, {}, {} });
 }
 
 void QMqttClient::Private::OnDisconnect(mosquitto*, void* pObj, int nCode)
 {
     auto* pThis = static_cast<Private*>(pObj);
-    pThis->m_events.enqueue({ Event::Lost, nCode, 0, {} });
+    pThis->m_events.push_back({ Event::Lost, nCode, 0, {}, {} });
     pThis->m_bLostQueued = true;
 }
 
@@ -88,19 +102,19 @@ void QMqttClient::Private::OnMessage(mosquitto*, void* pObj, const mosquitto_mes
     const QByteArray payload(static_cast<const char*>(pMessage->payload), pMessage->payloadlen);
     const QMqttMessage message(
         QMqttTopicName(QString::fromUtf8(pMessage->topic)), payload, quint8(pMessage->qos), pMessage->retain);
-    static_cast<Private*>(pObj)->m_events.enqueue({ Event::Message, 0, 0, message });
+    static_cast<Private*>(pObj)->m_events.push_back({ Event::Message, 0, 0, message, pMessage->topic });
 }
 
 void QMqttClient::Private::OnSubscribe(mosquitto*, void* pObj, int nMid, int nCount, const int* pGranted)
 {
     // 0x80 (or anything beyond QoS 2) is the broker's refusal.
     const int nGranted = nCount > 0 ? pGranted[0] : 0x80;
-    static_cast<Private*>(pObj)->m_events.enqueue({ Event::SubAck, nGranted, nMid, {} });
+    static_cast<Private*>(pObj)->m_events.push_back({ Event::SubAck, nGranted, nMid, {}, {} });
 }
 
 void QMqttClient::Private::OnUnsubscribe(mosquitto*, void* pObj, int nMid)
 {
-    static_cast<Private*>(pObj)->m_events.enqueue({ Event::UnsubAck, 0, nMid, {} });
+    static_cast<Private*>(pObj)->m_events.push_back({ Event::UnsubAck, 0, nMid, {}, {} });
 }
 
 // ---- connecting and disconnecting ----
@@ -165,6 +179,9 @@ bool QMqttClient::Private::OpenHandle(const QHostAddress& address)
     if (!pMosq)
         return false;
     mosquitto_int_option(pMosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // Edits go out as small messages, one at a time: Nagle's algorithm would hold each one back until the
+    // broker has acknowledged the one before (up to its delayed-ACK time of 40 ms).
+    mosquitto_int_option(pMosq, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_callback_set(pMosq, &Private::OnConnect);
     mosquitto_disconnect_callback_set(pMosq, &Private::OnDisconnect);
     mosquitto_message_callback_set(pMosq, &Private::OnMessage);
@@ -241,10 +258,19 @@ QVector<QMqttSubscription*> QMqttClient::Private::Shutdown()
 
 // ---- driving the library from the event loop ----
 
+// libmosquitto reads one packet per call. Packets that have already arrived are read and dispatched in the
+// same pass, in arrival order, until the socket is drained or the pass has used its time budget; the
+// notifier brings the loop back for the rest.
 void QMqttClient::Private::ReadSocket()
 {
-    mosquitto_loop_read(m_pMosq, 1);
-    AfterLibraryCall();
+    QElapsedTimer budget;
+    budget.start();
+    do {
+        mosquitto_loop_read(m_pMosq, 1);
+        if (!AfterLibraryCall())
+            return;
+    } while (m_pMosq && m_pReadNotifier && PendingBytes(mosquitto_socket(m_pMosq)) > 0
+        && budget.nsecsElapsed() < kReadBudgetNs);
 }
 
 void QMqttClient::Private::WriteSocket()
@@ -261,7 +287,7 @@ void QMqttClient::Private::RunHousekeeping()
     AfterLibraryCall();
 }
 
-void QMqttClient::Private::AfterLibraryCall()
+bool QMqttClient::Private::AfterLibraryCall()
 {
     if (mosquitto_socket(m_pMosq) < 0) {
         // libmosquitto has closed the socket; make sure the loss is reported even without a callback.
@@ -272,7 +298,7 @@ void QMqttClient::Private::AfterLibraryCall()
     } else {
         UpdateWriteInterest();
     }
-    DispatchEvents();
+    return DispatchEvents();
 }
 
 // The write notifier runs only while libmosquitto has something queued; otherwise it would fire forever.
@@ -282,13 +308,16 @@ void QMqttClient::Private::UpdateWriteInterest()
         m_pWriteNotifier->setEnabled(mosquitto_want_write(m_pMosq));
 }
 
-void QMqttClient::Private::DispatchEvents()
+bool QMqttClient::Private::DispatchEvents()
 {
     // A handler may tear the handle down (which empties the queue) or delete the client (then stop).
-    while (!m_events.isEmpty()) {
-        if (!Dispatch(m_events.dequeue()))
-            return;
+    while (!m_events.empty()) {
+        const Event event = std::move(m_events.front());
+        m_events.pop_front();
+        if (!Dispatch(event))
+            return false;
     }
+    return true;
 }
 
 bool QMqttClient::Private::Dispatch(const Event& event)
@@ -299,7 +328,7 @@ bool QMqttClient::Private::Dispatch(const Event& event)
     case Event::Lost:
         return HandleLost(event.nCode);
     case Event::Message:
-        return HandleMessage(event.message);
+        return HandleMessage(event.message, event.topic);
     case Event::SubAck:
         return HandleAck(
             event.nMid, event.nCode > 2 ? QMqttSubscription::Error : QMqttSubscription::Subscribed);
@@ -331,12 +360,19 @@ bool QMqttClient::Private::HandleLost(int nCode)
     return EnterDisconnected(ErrorForLoss(nCode));
 }
 
-bool QMqttClient::Private::HandleMessage(const QMqttMessage& message)
+// The topic is matched as libmosquitto delivered it (UTF-8 it has checked) against each filter's UTF-8
+// form, kept since the filter was subscribed: no conversions per message and subscription.
+bool QMqttClient::Private::HandleMessage(const QMqttMessage& message, const QByteArray& topic)
 {
-    QVector<QPointer<QMqttSubscription>> receivers;
+    QVarLengthArray<QPointer<QMqttSubscription>, 8> receivers;
     for (QMqttSubscription* pSubscription : qAsConst(m_subscriptions)) {
+        bool bMatches = false;
         if (pSubscription->state() == QMqttSubscription::Subscribed
-            && pSubscription->topic().match(message.topic()))
+            && mosquitto_topic_matches_sub2(pSubscription->m_filterUtf8.constData(),
+                   size_t(pSubscription->m_filterUtf8.size()), topic.constData(), size_t(topic.size()),
+                   &bMatches)
+                == MOSQ_ERR_SUCCESS
+            && bMatches)
             receivers.append(pSubscription);
     }
     const quint64 nAttempt = m_nAttempt;

@@ -8,10 +8,10 @@
 #include <QHostAddress>
 #include <QList>
 #include <QPointer>
-#include <QQueue>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QVector>
+#include <deque>
 #include <memory>
 
 struct mosquitto;
@@ -61,6 +61,8 @@ private:
         int nCode = 0;
         int nMid = 0;
         QMqttMessage message;
+        // The message's topic as it came off the wire (UTF-8), for matching against the filters.
+        QByteArray topic;
     };
 
     static void OnConnect(mosquitto* pMosq, void* pObj, int nCode);
@@ -80,13 +82,14 @@ private:
     void ReadSocket();
     void WriteSocket();
     void RunHousekeeping();
-    void AfterLibraryCall();
+    // These two tell whether the client survived the signals they emitted.
+    bool AfterLibraryCall();
     void UpdateWriteInterest();
-    void DispatchEvents();
+    bool DispatchEvents();
     bool Dispatch(const Event& event);
     bool HandleConnAck(int nCode);
     bool HandleLost(int nCode);
-    bool HandleMessage(const QMqttMessage& message);
+    bool HandleMessage(const QMqttMessage& message, const QByteArray& topic);
     bool HandleAck(int nMid, QMqttSubscription::SubscriptionState state);
 
     bool EnterConnected();
@@ -111,7 +114,7 @@ private:
     quint64 m_nAttempt = 0;
     // Bumped on every state change: a follow-up signal is dropped once a slot has moved the state on.
     quint64 m_nTransition = 0;
-    QQueue<Event> m_events;
+    std::deque<Event> m_events;
     QVector<QMqttSubscription*> m_subscriptions;
     QHash<int, QMqttSubscription*> m_pendingAcks;
 };

@@ -14,6 +14,7 @@ Q_CONSTRUCTOR_FUNCTION(RegisterSubscriptionStateMetaType)
 QMqttSubscription::QMqttSubscription(const QMqttTopicFilter& topic, quint8 qos, QMqttClient* client)
     : QObject(client)
     , m_topic(topic)
+    , m_filterUtf8(topic.filter().toUtf8())
     , m_qos(qos)
     , m_client(client)
 { }

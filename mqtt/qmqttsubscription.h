@@ -42,6 +42,8 @@ private:
     void setState(SubscriptionState state);
 
     QMqttTopicFilter m_topic;
+    // The filter as libmosquitto matches it, converted once.
+    QByteArray m_filterUtf8;
     quint8 m_qos = 0;
     SubscriptionState m_state = Unsubscribed;
     QMqttClient* m_client = nullptr;

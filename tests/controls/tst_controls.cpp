@@ -48,6 +48,13 @@ struct Panel
         QCOMPARE(m_pSlider->hasTracking(), setup[0] == "0");
         pControl->SetValue(setup[3].toDouble());
     }
+    // As the window applies bounds from a status report.
+    void SetBounds(double minValue, double maxValue)
+    {
+        m_controls["g"]->m_minValue = minValue;
+        m_controls["g"]->m_maxValue = maxValue;
+        m_controls["g"]->UpdateRange();
+    }
     void Add(CControlBase* pControl)
     {
         m_controls[pControl->ParamName()] = pControl;
@@ -72,6 +79,9 @@ class TestControls : public QObject
     Q_OBJECT
 
 private slots:
+    // Actions: make <slider width, 0: no slider> <min> <max> <start value> <spin-box decimals>, slide <pos>,
+    // spin <value>, width <slider width>, bounds <min> <max>, set <param> <value>, click <text>, pick
+    // <index>.
     // "<actions> | <signals emitted> | [=<slider control's value> @<slider position>] <checked buttons>
     // <current combo-box item>"
     void controls_data()
@@ -91,6 +101,12 @@ private slots:
         QTest::newRow("device value far below") << "make 300 0 1 0.5 2, set g -1e300 | g 0 true | =0 @0 Mid";
         QTest::newRow("equal bounds") << "make 300 5 5 5 2, set g 5 |  | =5 @0 Mid";
         QTest::newRow("spin box only") << "make 0 0 16 14.5 2, spin 13.5 | g 13.5 true | =13.5 @42 Mid";
+        // New bounds from the device, or a new slider width, clamp the widgets: that is nobody's edit.
+        QTest::newRow("bounds clamp the spin box") << "make 300 -8 8 0 2, bounds 2 8 |  | =0 @0 Mid";
+        QTest::newRow("bounds, then the device's value")
+            << "make 300 -8 8 0 2, bounds 2 8, set g 5 |  | =5 @150 Mid";
+        QTest::newRow("narrower slider") << "make 300 0 10 5 2, width 100, bounds 0 10 |  | =5 @50 Mid";
+        QTest::newRow("wider slider") << "make 100 0 10 5 2, width 300, bounds 0 10 |  | =5 @150 Mid";
 
         QTest::newRow("check box") << "click awb, click awb | awb true, awb false | Mid";
         QTest::newRow("push button") << "click push, click push | push false, push false | Mid";
@@ -113,6 +129,10 @@ private slots:
                 panel.AddSlider(words.mid(1));
             else if (words[0] == "slide")
                 panel.m_pSlider->setValue(words[1].toInt());
+            else if (words[0] == "width")
+                panel.m_pSlider->resize(words[1].toInt(), 20);
+            else if (words[0] == "bounds")
+                panel.SetBounds(words[1].toDouble(), words[2].toDouble());
             else if (words[0] == "spin")
                 panel.m_pSpinBox->setValue(words[1].toDouble());
             else if (words[0] == "pick")

@@ -110,19 +110,18 @@ private slots:
         Widget<QPushButton>(m_pWindow.get(), "btnLoadDefaults")->click();
         QTRY_COMPARE(pSpinBox->value(), 1.0);
         QTRY_COMPARE(Mismatches(), QStringList());
-        // Spin-box edits would go out after 1250 ms.
-        QTest::qWait(1500);
+        // A spin-box edit made now goes out with, or after, any edit the window still holds back.
+        auto* pMarker = Widget<QDoubleSpinBox>(m_pWindow.get(), "yThreshSpinBox");
+        pMarker->setValue(pMarker->value() < 2000 ? pMarker->value() + 40 : pMarker->value() - 40);
         QStringList commands;
-        for (const TestDevice::Message& message : m_pTraffic->messages()) {
-            if (message.topic.startsWith("/hdr/set/"))
-                commands << message.payload;
-        }
+        QTRY_VERIFY_WITH_TIMEOUT((commands = Commands()).filter("yNoiseThresh").size() == 1, 10000);
+        commands = commands.mid(0, commands.indexOf(commands.filter("yNoiseThresh").first()));
         QVERIFY(commands.first().startsWith("{\"manualTAms\":{\"value\":"));
         QCOMPARE(commands.last(), "{\"load-defaults\":{\"value\":true}}");
     }
 
     // Losing the broker raises the alert; once it is back, Connect works again. A camera that dies drops
-    // the connection within about a second, through its last will.
+    // the connection through its last will, within seconds, long before any keep-alive could notice.
     void connectionLossAndRestart()
     {
         m_pBroker->stop();
@@ -139,7 +138,7 @@ private slots:
         ::kill(pid_t(m_pCamera->processId()), SIGKILL);
         QTRY_VERIFY(
             m_pCloser->summary().startsWith("Connection Alert | ") && m_pCloser->summary().endsWith(sCheck));
-        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(Text("btnConnect"), QStringLiteral("Connect"));
         QVERIFY(!Widget<QWidget>(m_pWindow.get(), "exposureSlider")->isEnabled());
     }
@@ -161,9 +160,10 @@ private slots:
         // The camera applies the members in key order.
         QTRY_COMPARE(Reported("osdcolor"), QJsonValue(2));
         QTRY_COMPARE(Mismatches(), QStringList());
+        // The window hears the camera's reports on a connection of its own, maybe later than the test.
+        QTRY_COMPARE(Widget<QComboBox>(m_pWindow.get(), "histoColorCmbBox")->currentText(), "Green");
         QVERIFY(Widget<QCheckBox>(m_pWindow.get(), "flipImageCB")->isChecked());
         QVERIFY(Widget<QRadioButton>(m_pWindow.get(), "sysFreq60RB")->isChecked());
-        QCOMPARE(Widget<QComboBox>(m_pWindow.get(), "histoColorCmbBox")->currentText(), "Green");
 
         Widget<QPushButton>(m_pWindow.get(), "saveButton")->click();
         QTRY_VERIFY(!Last("/hdr/status/upload").isEmpty() && ReadFile(sSaved) == Last("/hdr/status/upload"));
@@ -186,6 +186,16 @@ private slots:
     }
 
 private:
+    // What the window has published, in order.
+    QStringList Commands() const
+    {
+        QStringList commands;
+        for (const TestDevice::Message& message : m_pTraffic->messages()) {
+            if (message.topic.startsWith("/hdr/set/"))
+                commands << message.payload;
+        }
+        return commands;
+    }
     QString Text(const char* sButton) const { return Widget<QPushButton>(m_pWindow.get(), sButton)->text(); }
     QByteArray Last(const QString& sTopic) const
     {

@@ -5,6 +5,7 @@
 #include <QtTest>
 #include <ctime>
 #include <functional>
+#include <numeric>
 
 namespace {
 
@@ -37,6 +38,7 @@ private slots:
     void cleanup();
     void scenario_data();
     void scenario();
+    void floodArrivesWholeAndInOrder();
 
 private:
     void Run(const QString& sStep);
@@ -166,6 +168,44 @@ void TestMqttClient::scenario()
     expected.removeAll("~");
     QCOMPARE(m_log.join(' '), expected.join(' '));
     QVERIFY2(bSettled, "the marker did not come back");
+}
+
+// A flood is read in passes of limited length: every message arrives, in order, and the event loop gets
+// its turns (a timer fires) while the flood is still being read.
+void TestMqttClient::floodArrivesWholeAndInOrder()
+{
+    constexpr int kMessages = 2000;
+    QMqttClient publisher;
+    m_pClient = new QMqttClient;
+    for (QMqttClient* pClient : { &publisher, m_pClient.data() }) {
+        pClient->setHostname(m_broker.host());
+        pClient->setPort(m_broker.port());
+        pClient->connectToHost();
+    }
+    QTRY_VERIFY(publisher.state() == QMqttClient::Connected && m_pClient->state() == QMqttClient::Connected);
+    QMqttSubscription* pSubscription = m_pClient->subscribe(QStringLiteral("/flood"));
+    QTRY_COMPARE(pSubscription->state(), QMqttSubscription::Subscribed);
+
+    QVector<int> received;
+    int nReceivedWhenTimerFired = -1;
+    connect(pSubscription, &QMqttSubscription::messageReceived, this, [&](const QMqttMessage& message) {
+        if (received.isEmpty())
+            QTimer::singleShot(0, this, [&] { nReceivedWhenTimerFired = received.size(); });
+        received << message.payload().toInt();
+        // Each message takes a while, so that reading the flood outlasts many passes' budgets.
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.nsecsElapsed() < 100000) { }
+    });
+    for (int i = 0; i < kMessages; ++i)
+        QVERIFY(publisher.publish(QStringLiteral("/flood"), QByteArray::number(i)) >= 0);
+
+    QTRY_COMPARE_WITH_TIMEOUT(received.size(), kMessages, 30000);
+    QVector<int> expected(kMessages);
+    std::iota(expected.begin(), expected.end(), 0);
+    QCOMPARE(received, expected);
+    QVERIFY2(nReceivedWhenTimerFired > 0 && nReceivedWhenTimerFired < kMessages,
+        qPrintable(QString::number(nReceivedWhenTimerFired)));
 }
 
 // Waits at "~"; runs and logs a call.

@@ -4,25 +4,6 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QTcpServer>
-#include <QTcpSocket>
-
-namespace {
-
-// True once the broker accepts connections on the port; false when it ends or 10 s pass first.
-bool WaitUntilListening(QProcess& process, quint16 nPort)
-{
-    for (QDeadlineTimer deadline(10000); !deadline.hasExpired();) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, nPort);
-        if (probe.waitForConnected(200))
-            return true;
-        if (process.waitForFinished(20))
-            return false;
-    }
-    return false;
-}
-
-} // namespace
 
 QString MosquittoBroker::executable()
 {
@@ -39,16 +20,17 @@ bool MosquittoBroker::start()
         m_sError = "mosquitto is not installed (scripts/install-deps installs it)";
         return false;
     }
-    // A port found free may be taken by someone else before mosquitto binds it: a few tries.
+    // A port found free may be taken by someone else before mosquitto binds it: a few tries. The log goes
+    // to stderr, which mosquitto does not buffer.
     for (int nAttempt = 0; nAttempt < 5; ++nAttempt) {
         const quint16 nPort = m_nPort != 0 ? m_nPort : freePort();
-        const QString sConfig
-            = QString("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n"
-                      "log_dest stdout\nlog_type error\nlog_type warning\nlog_type notice\n%2\n")
-                  .arg(nPort)
-                  .arg(m_sExtraConfig);
+        const QString sConfig = QString("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n"
+                                        "log_dest stderr\nlog_type error\nlog_type warning\nlog_type notice\n"
+                                        "log_type information\n%2\n")
+                                    .arg(nPort)
+                                    .arg(m_sExtraConfig);
         m_process.start(executable(), { "-c", writeFile("mosquitto.conf", sConfig.toUtf8()) });
-        if (m_process.waitForStarted(5000) && WaitUntilListening(m_process, nPort)) {
+        if (m_process.waitForStarted(5000) && WaitUntilListening()) {
             m_nPort = nPort;
             return true;
         }
@@ -78,6 +60,20 @@ void MosquittoBroker::stop()
     m_process.terminate();
     if (!m_process.waitForFinished(5000))
         kill();
+}
+
+// True once this mosquitto reports that its listener is up; false when it ends or 10 s pass first. A
+// connection to the port would not do: when another broker has taken the port, this one ends with "Address
+// already in use" while the other one answers.
+bool MosquittoBroker::WaitUntilListening()
+{
+    const int nStart = m_log.size();
+    for (QDeadlineTimer deadline(10000); m_log.indexOf(" running", nStart) < 0;) {
+        if (!m_process.waitForReadyRead(int(qMax<qint64>(deadline.remainingTime(), 0))))
+            return false;
+        m_log += m_process.readAll();
+    }
+    return true;
 }
 
 void MosquittoBroker::SendSignal(int nSignal)

@@ -45,6 +45,7 @@ public:
     static quint16 freePort();
 
 private:
+    bool WaitUntilListening();
     void SendSignal(int nSignal);
 
     QTemporaryDir m_dir;

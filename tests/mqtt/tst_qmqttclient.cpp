@@ -27,8 +27,9 @@ const QString kMarker = QStringLiteral("/marker");
 // The script ends with a check that nothing else comes: queued events have run and, on a live connection, a
 // marker published last has come back.
 // A call is logged when it returns, so what it reports before returning stands before its name. A call
-// that fails (null subscription, publish -1, a busy idle loop) is logged with "!" appended; a message
-// whose payload is not the one published on its topic with "?".
+// that fails (null subscription, publish -1, a busy idle loop, a pause without the test's own broker
+// process) is logged with "!" appended; a message whose payload is not the one published on its topic
+// with "?".
 class TestMqttClient : public QObject
 {
     Q_OBJECT
@@ -226,7 +227,7 @@ void TestMqttClient::Run(const QString& sStep)
         { "unsub", done([&] { m_pClient->unsubscribe(sArgument); }) },
         { "disconnect", done([&] { m_pClient->disconnectFromHost(); }) },
         { "kill", done([&] { m_broker.kill(); }) },
-        { "pause", done([&] { m_broker.pause(); }) },
+        { "pause", [&] { return m_broker.pause(), m_broker.isRunning(); } },
         { "restart", [&] { return m_broker.start(); } },
         { "idle", [&] { return IdleLoopIsQuiet(); } },
     };

@@ -132,6 +132,9 @@ private:
     // Ends the camera with the signal: it exits cleanly unless killed, and a late panel is told "offline".
     void StopCamera(int nSignal)
     {
+        // A camera that has already ended has process id 0, and kill(0, ...) would signal the whole process
+        // group: the test runner and every test beside this one.
+        QCOMPARE(m_pSim->state(), QProcess::Running);
         ::kill(pid_t(m_pSim->processId()), nSignal);
         QVERIFY(m_pSim->waitForFinished(kWaitMs));
         QCOMPARE(m_pSim->exitStatus() == QProcess::NormalExit && m_pSim->exitCode() == 0, nSignal != SIGKILL);

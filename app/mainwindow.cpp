@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/buildinfo.h"
 #include "dialogs/capturedialog.h"
 #include "dialogs/configdatadlg.h"
 #include "model/ckavroparam.h"
@@ -45,7 +46,6 @@ const QString kLogTopic = QStringLiteral("/hdr/status/logs");
 // The sensor whose still frame is one LDR image (and whose LDR path is always offered) instead of T1-T3.
 const QString kLdrSensorModel = QStringLiteral("AR0233");
 
-const QString kVersion = QStringLiteral("1.0.0");
 // Opened by the two logo buttons: the maker's home page and the product page of the image sensor.
 const QString kMakerHomePage = QStringLiteral("https://www.ombix.example/");
 const QString kSensorProductPage = QStringLiteral("https://www.ombix.example/sensors/ar0233at");
@@ -86,6 +86,18 @@ QString PayloadText(const QByteArray& msgData)
     return QString::fromUtf8(msgData.constData(), int(qstrnlen(msgData.constData(), uint(msgData.size()))));
 }
 
+// The user guide: in "doc" beside the executable (a build tree, or an install on Windows), else where the
+// install put it, relative to the executable. When neither is there the first is named all the same.
+QUrl GuideUrl()
+{
+    const QString sFileName = QStringLiteral("Quick Start Guide.pdf");
+    const QDir appDir(QCoreApplication::applicationDirPath());
+    const QString sBeside = appDir.filePath(QStringLiteral("doc/") + sFileName);
+    const QString sInstalled
+        = QDir::cleanPath(appDir.filePath(BuildInfo::GuideInstallDir() + '/' + sFileName));
+    return QUrl::fromLocalFile(QFile::exists(sBeside) || !QFile::exists(sInstalled) ? sBeside : sInstalled);
+}
+
 // Writes all of data to an unbuffered file. A short write is followed by another, so that the cause of
 // the failure (disk full, file too large) is what the file's error string reports.
 bool WriteAll(QFileDevice& file, const QByteArray& data)
@@ -123,6 +135,8 @@ MainWindow::MainWindow(QWidget* parent)
     , m_openUrl(&QDesktopServices::openUrl)
 {
     ui->setupUi(this);
+    // The pane only grows; an undo history of every line the device sent would grow with it.
+    ui->teMessages->document()->setUndoRedoEnabled(false);
     ui->sensorLabel->hide();
     ui->logoSensorButton->hide();
     setWindowIcon(QIcon(QStringLiteral(":/icon.svg")));
@@ -214,11 +228,37 @@ void MainWindow::CollapseAdvanced()
         m_compactSize = minimumSizeHint();
         resize(minimumSizeHint());
         adjustSize();
+        GrowToShowContents();
         m_compactSize = size();
     } else {
         resize(m_compactSize);
     }
     ui->resizeButton->setText(tr("Advanced"));
+}
+
+// Where the platform's fonts need more room than the form was designed for, the controls would open squeezed
+// (labels cut off) under a scroll bar, and the advanced panel would cut off the values of its fixed-width
+// spin boxes. Each column keeps what its widgets need (the controls their minimum, the panel its preferred
+// width; the designed minimums are below that), and the window grows by what its contents lack, collapsed
+// or expanded by the panel's 500 pixels. The window manager keeps it on the screen.
+void MainWindow::GrowToShowContents()
+{
+    QWidget* pControls = ui->widgetControls;
+    QWidget* pAdvanced = ui->advancedGroupBox;
+    const QSize controls = pControls->minimumSizeHint();
+    pControls->setMinimumWidth(qMax(pControls->minimumWidth(), controls.width()));
+    pAdvanced->setMinimumWidth(qMax(pAdvanced->minimumWidth(), pAdvanced->sizeHint().width()));
+
+    const QLayout* pLayout = ui->scrollAreaWidgetContents->layout();
+    const int nExpandedWidth = controls.width() + pLayout->spacing() + pAdvanced->minimumWidth();
+    const int nHeight = pControls->hasHeightForWidth()
+        ? qMax(controls.height(), pControls->heightForWidth(controls.width()))
+        : controls.height();
+    const QSize needed = QSize(qMax(controls.width(), nExpandedWidth - kAdvancedPanelWidth), nHeight)
+                             .grownBy(pLayout->contentsMargins());
+    const QSize lacking = (needed - ui->scrollArea->maximumViewportSize()).expandedTo(QSize(0, 0));
+    if (!lacking.isNull())
+        resize(size() + lacking);
 }
 
 void MainWindow::ExpandAdvanced()
@@ -454,7 +494,20 @@ void MainWindow::ShowWarning(const QString& sTitle, const QString& sText)
     QMessageBox::warning(this, sTitle, sText);
 }
 
-void MainWindow::AppendMessage(const QString& sText) { ui->teMessages->appendPlainText(sText); }
+// The lines of one pass of the event loop go into the pane together when the pass is over: one append, one
+// layout and one scroll for a flood of device logs instead of one per line. They are shown by the next
+// paint either way.
+void MainWindow::AppendMessage(const QString& sText)
+{
+    if (m_pendingMessages.isEmpty())
+        QTimer::singleShot(0, this, &MainWindow::ShowPendingMessages);
+    m_pendingMessages << sText;
+}
+
+void MainWindow::ShowPendingMessages()
+{
+    ui->teMessages->appendPlainText(std::exchange(m_pendingMessages, {}).join(QLatin1Char('\n')));
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // Inbound dispatch
@@ -872,17 +925,16 @@ void MainWindow::on_btnAbout_clicked()
 {
     QMessageBox box;
     box.setIcon(QMessageBox::Information);
-    box.setStyleSheet(QStringLiteral("QLabel{min-width: 200px;}"));
+    // Widens the text only; the icon keeps its own width.
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label{min-width: 200px;}"));
     box.setWindowTitle(tr("About"));
-    box.setText(tr("Ombix Camera Control\nSystem Version:  %1\nBuilt: Oct  4 2022").arg(kVersion));
+    box.setText(tr("Ombix Camera Control\nSystem Version:  %1\nBuilt: %2")
+                    .arg(BuildInfo::Version(), BuildInfo::BuildDate()));
     box.setStandardButtons(QMessageBox::Ok | QMessageBox::Help);
     box.setDetailedText(m_kavroComm.m_bDeviceConnected ? DeviceVersions()
                                                        : tr("Must be connected to show detailed versions!"));
-    if (box.exec() != QMessageBox::Help)
-        return;
-    // The guide is installed in "doc" beside the executable; whether it is there is the handler's concern.
-    m_openUrl(QUrl::fromLocalFile(
-        QCoreApplication::applicationDirPath() + QStringLiteral("/doc/Quick Start Guide.pdf")));
+    if (box.exec() == QMessageBox::Help)
+        m_openUrl(GuideUrl());
 }
 
 void MainWindow::onLogoButtonClicked() { m_openUrl(QUrl(kMakerHomePage, QUrl::TolerantMode)); }

@@ -104,6 +104,7 @@ private:
     // Frame
     void AddLogo();
     void CollapseAdvanced();
+    void GrowToShowContents();
     void ExpandAdvanced();
 
     // Settings file
@@ -138,6 +139,7 @@ private:
         QString* pFirst, QString* pSecond);
     void ReportConversionError(const QString& paramName, const QString& sError);
     void AppendMessage(const QString& sText);
+    void ShowPendingMessages();
 
     // Logs, uploads and capture files
     void WriteLogRecords(QString paramName, CKavroParam* pParamData);
@@ -192,4 +194,6 @@ private:
     std::function<void(const QUrl&)> m_openUrl;
     // Counts discards of the pending values, so that a send scheduled before one stays idle.
     int m_nSendGeneration = 0;
+    // Message-pane lines of the current pass of the event loop, not yet in the pane.
+    QStringList m_pendingMessages;
 };

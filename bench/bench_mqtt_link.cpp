@@ -1,6 +1,7 @@
 // Measures the two hot paths of inbound traffic: the link splitting a status message of all 36 parameters
 // into records, and a large capture buffer travelling from a publisher through a local mosquitto to a
 // subscriber. Prints medians of repeated runs; start it by hand, it is not part of the test suite.
+#include "benchsystem.h"
 #include "link/ckavrocomm.h"
 #include "model/ckavroparam.h"
 #include "mosquittobroker.h"
@@ -8,13 +9,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -59,15 +58,6 @@ void BenchDecoding()
         int(message.size()), dMs, nRecords);
 }
 
-bool WaitFor(const std::function<bool()>& done, int nTimeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < nTimeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return done();
-}
-
 void BenchLargePayload(quint16 nPort)
 {
     QMqttClient publisher;
@@ -77,7 +67,7 @@ void BenchLargePayload(quint16 nPort)
         pClient->setPort(nPort);
         pClient->connectToHost();
     }
-    if (!WaitFor(
+    if (!BenchSystem::WaitFor(
             [&] {
                 return publisher.state() == QMqttClient::Connected
                     && subscriber.state() == QMqttClient::Connected;
@@ -86,7 +76,8 @@ void BenchLargePayload(quint16 nPort)
         return void(std::printf("large payload: clients did not connect\n"));
     QMqttSubscription* pSubscription = subscriber.subscribe(QStringLiteral("/bench/capture/#"));
     if (!pSubscription
-        || !WaitFor([&] { return pSubscription->state() == QMqttSubscription::Subscribed; }, 5000))
+        || !BenchSystem::WaitFor(
+            [&] { return pSubscription->state() == QMqttSubscription::Subscribed; }, 5000))
         return void(std::printf("large payload: subscription failed\n"));
 
     for (int nMiB : { 1, 16 }) {
@@ -96,7 +87,7 @@ void BenchLargePayload(quint16 nPort)
             auto connection = QObject::connect(pSubscription, &QMqttSubscription::messageReceived,
                 [&bReceived](const QMqttMessage&) { bReceived = true; });
             publisher.publish(QStringLiteral("/bench/capture/t1"), payload);
-            WaitFor([&] { return bReceived; }, 30000);
+            BenchSystem::WaitFor([&] { return bReceived; }, 30000);
             QObject::disconnect(connection);
         });
         std::printf("publish -> broker -> subscriber, %d MiB: median %.1f ms (%.0f MiB/s)\n", nMiB, dMs,

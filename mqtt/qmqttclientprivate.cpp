@@ -4,8 +4,15 @@
 #include <QRandomGenerator>
 #include <QVarLengthArray>
 #include <mosquitto.h>
-#include <sys/ioctl.h>
 #include <utility>
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <winsock2.h>
+#else
+#include <sys/ioctl.h>
+#endif
 
 namespace {
 
@@ -60,8 +67,13 @@ QMqttClient::ClientError ErrorForLoss(int nCode)
 // Bytes that have arrived on the socket and wait to be read.
 int PendingBytes(int nSocket)
 {
+#ifdef Q_OS_WIN
+    u_long nBytes = 0;
+    return nSocket >= 0 && ioctlsocket(SOCKET(nSocket), FIONREAD, &nBytes) == 0 ? int(nBytes) : 0;
+#else
     int nBytes = 0;
     return nSocket >= 0 && ioctl(nSocket, FIONREAD, &nBytes) == 0 ? nBytes : 0;
+#endif
 }
 
 bool IsActive(const QMqttSubscription* pSubscription)

@@ -1,5 +1,7 @@
 #include "cworkerprocess.h"
 
+#include "benchsystem.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,19 +34,19 @@ CWorkerProcess::~CWorkerProcess()
 
 QString CWorkerProcess::WaitForLine(const QString& sPrefix, int nTimeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    for (;;) {
-        ReadLines();
-        while (m_nNextLine < m_lines.size()) {
-            const QString sLine = m_lines.at(m_nNextLine++);
-            if (sLine.startsWith(sPrefix) || sLine.startsWith(QLatin1String("error")))
-                return sLine;
-        }
-        if (m_process.state() == QProcess::NotRunning || timer.elapsed() > nTimeoutMs)
-            return QString();
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
+    QString sFound;
+    BenchSystem::WaitFor(
+        [&] {
+            ReadLines();
+            while (sFound.isEmpty() && m_nNextLine < m_lines.size()) {
+                const QString sLine = m_lines.at(m_nNextLine++);
+                if (sLine.startsWith(sPrefix) || sLine.startsWith(QLatin1String("error")))
+                    sFound = sLine;
+            }
+            return !sFound.isEmpty() || m_process.state() == QProcess::NotRunning;
+        },
+        nTimeoutMs);
+    return sFound;
 }
 
 QMap<QString, QString> CWorkerProcess::Fields(const QString& sLine)

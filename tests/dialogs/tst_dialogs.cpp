@@ -21,6 +21,11 @@ private slots:
         QTest::newRow("default name") << "name T1 | capture_T1";
         QTest::newRow("no extension") << "Default, type shot, name META | shot_META";
         QTest::newRow("folder part dropped") << "Default, type ../sub/shot.tiff, name T1 | shot_T1";
+#ifdef Q_OS_WIN
+        // Typed the Windows way: a drive letter and backslashes make folder parts as well.
+        QTest::newRow("drive and backslashes") << "Default, type C:\\shots\\shot.tiff, name T1 | shot_T1";
+        QTest::newRow("relative, backslashes") << "Default, type ..\\sub\\shot.tiff, name T2 | shot_T2";
+#endif
         QTest::newRow("date of the capture") << "Append, Capture, name T3 | 1 capture_T3_<time>";
         QTest::newRow("sensor, pressed twice") << "Capture, Capture, state | 1 capture.tiff Capture";
         QTest::newRow("hdmi") << "HDMI, Capture | 2";

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -98,6 +100,15 @@ void MosquittoBroker::resume() { SendSignal(SIGCONT); }
 bool MosquittoBroker::isRunning() const { return m_process.state() == QProcess::Running; }
 
 QString MosquittoBroker::log() { return QString::fromUtf8(m_log += m_process.readAll()); }
+
+// Runs in the child before mosquitto starts. Out of the test's group, the broker no longer ends with the
+// test on a terminal's Ctrl+C; it is ended when the test process ends instead (unless mosquitto, started by
+// root, changes to its own user, which clears that setting).
+void MosquittoBroker::Process::setupChildProcess()
+{
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+}
 
 void MosquittoBroker::SendSignal(int nSignal)
 {

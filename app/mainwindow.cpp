@@ -1,8 +1,10 @@
 #include "app/mainwindow.h"
 
 #include "app/buildinfo.h"
+#include "app/cpasswordstore.h"
 #include "dialogs/capturedialog.h"
 #include "dialogs/configdatadlg.h"
+#include "dialogs/credentialsdialog.h"
 #include "model/ckavroparam.h"
 #include "ui_mainwindow.h"
 
@@ -117,6 +119,7 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , m_pConfigDataDlg(std::make_shared<ConfigDataDlg>(this))
     , m_pCaptureDlg(std::make_shared<CaptureDialog>(this))
+    , m_pCredentialsDlg(std::make_shared<CredentialsDialog>(this))
     , m_compactSize(0, 0)
     , m_bUpdatingFromDevice(false)
     , m_bClosing(false)
@@ -143,6 +146,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_sAppFolder
         = QDir::toNativeSeparators(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
             + QLatin1Char('/') + QCoreApplication::applicationName());
+    SetPasswordStore(std::make_unique<CPasswordStore>());
 
     LoadConfiguration();
 
@@ -174,6 +178,8 @@ MainWindow::~MainWindow()
     m_pDelayedSendTimer.reset();
     m_pConfigDataDlg.reset();
     m_pCaptureDlg.reset();
+    m_pCredentialsDlg.reset();
+    m_pPasswordStore.reset();
     ui.reset();
 }
 
@@ -196,6 +202,13 @@ void MainWindow::SetFileDialogs(FileDialog openFileDialog, FileDialog saveFileDi
 {
     m_openFileDialog = std::move(openFileDialog);
     m_saveFileDialog = std::move(saveFileDialog);
+}
+
+void MainWindow::SetPasswordStore(std::unique_ptr<CPasswordStore> pPasswordStore)
+{
+    m_pPasswordStore = std::move(pPasswordStore);
+    connect(m_pPasswordStore.get(), &CPasswordStore::PasswordRead, this, &MainWindow::PasswordRead);
+    connect(m_pPasswordStore.get(), &CPasswordStore::Unavailable, this, &MainWindow::KeyStoreUnavailable);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -350,6 +363,10 @@ void MainWindow::ApplyBrokerAddress(const QJsonObject& root)
         ui->leBrokerURL->setText(address.value(QLatin1String("url")).toString());
     if (address.contains(QLatin1String("port")))
         ui->leBrokerPort->setText(address.value(QLatin1String("port")).toString());
+    if (address.contains(QLatin1String("ca_file")))
+        m_sCaFile = address.value(QLatin1String("ca_file")).toString();
+    if (address.contains(QLatin1String("username")))
+        m_sUserName = address.value(QLatin1String("username")).toString();
 }
 
 void MainWindow::ApplyMqttConfig(const QJsonObject& root)
@@ -367,12 +384,24 @@ void MainWindow::ApplyMqttConfig(const QJsonObject& root)
 
 void MainWindow::SaveConfiguration(const QString& url, const QString& port)
 {
+    SaveBrokerAddress({ { QStringLiteral("url"), url }, { QStringLiteral("port"), port } });
+}
+
+// The user name of a secured broker is kept with its address; the password never is.
+void MainWindow::SaveUserName(const QString& sUserName)
+{
+    m_sUserName = sUserName;
+    SaveBrokerAddress({ { QStringLiteral("username"), sUserName } });
+}
+
+// Records the members of broker_address in the stored document and writes the file if any of them changed.
+void MainWindow::SaveBrokerAddress(const QList<QPair<QString, QString>>& members)
+{
     QJsonObject root = m_configDoc.object();
     QJsonObject address = root.value(QLatin1String("broker_address")).toObject();
 
     bool bChanged = false;
-    for (const auto& member :
-        { std::make_pair(QStringLiteral("url"), url), std::make_pair(QStringLiteral("port"), port) }) {
+    for (const auto& member : members) {
         if (!address.contains(member.first) || address.value(member.first).toString() != member.second) {
             address.insert(member.first, member.second);
             bChanged = true;
@@ -410,6 +439,11 @@ bool MainWindow::EnsureFolder(const QString& path)
 void MainWindow::on_btnConnect_clicked()
 {
     if (ui->btnConnect->text() != ConnectText()) {
+        // While the key store is asked, the link has no connection whose end would be reported.
+        if (std::exchange(m_bAwaitingKeyStore, false)) {
+            EndConnectionAttempt(true);
+            return;
+        }
         // The panel follows the status update that the disconnect produces.
         m_kavroComm.Disconnect(true);
         return;
@@ -430,7 +464,16 @@ void MainWindow::on_btnConnect_clicked()
     }
 
     SaveConfiguration(url, port);
-    m_kavroComm.Connect(url, port.toUShort(nullptr, 10));
+    m_sBrokerUrl = url;
+    m_sBrokerPort = port;
+    // A password that the key store keeps for the user name is looked up first; without one the broker is
+    // tried without credentials, as it may not want any.
+    if (!m_sUserName.isEmpty() && m_pPasswordStore->IsAvailable()) {
+        m_bAwaitingKeyStore = true;
+        m_pPasswordStore->Read(KeyStoreKey(m_sUserName));
+    } else {
+        ConnectToBroker(QString(), QString());
+    }
     ui->btnConnect->setText(AbortText());
 }
 
@@ -438,8 +481,13 @@ void MainWindow::ConnectionStatusUpdate(bool bConnected, QString connectionStatu
 {
     AppendMessage(
         tr("Broker %1; Status: %2").arg(bConnected ? tr("Connected") : tr("Disconnected"), connectionStatus));
-    if (bConnected)
+    if (bConnected) {
+        // Only a password that the broker has taken goes into the key store.
+        if (!m_sRememberKey.isEmpty())
+            m_pPasswordStore->Write(
+                std::exchange(m_sRememberKey, {}), std::exchange(m_sRememberPassword, {}));
         return;
+    }
 
     ForgetConnectionState();
 
@@ -459,9 +507,24 @@ void MainWindow::ConnectionStatusUpdate(bool bConnected, QString connectionStatu
     // Only the end of a connection attempt (an empty status while the button reads "Abort") acts here.
     if (!connectionStatus.isEmpty() || ui->btnConnect->text() == ConnectText())
         return;
+    const QMqttClient::ClientError error = m_kavroComm.LastError();
+    if (!m_bClosing && !m_kavroComm.m_bUserDisconnect
+        && (error == QMqttClient::NotAuthorized || error == QMqttClient::BadUsernameOrPassword)) {
+        AskForCredentials();
+        return;
+    }
+    if (!m_kavroComm.LastErrorString().isEmpty())
+        AppendMessage(tr("Secure connection failed: %1").arg(m_kavroComm.LastErrorString()));
+    EndConnectionAttempt(m_kavroComm.m_bUserDisconnect);
+}
+
+void MainWindow::EndConnectionAttempt(bool bAborted)
+{
+    m_sRememberKey.clear();
+    m_sRememberPassword.clear();
     EnableDeviceControls(false);
     if (!m_bClosing) {
-        if (m_kavroComm.m_bUserDisconnect)
+        if (bAborted)
             ShowWarning(tr("Connection Status"), tr("Connection to MQTT Broker aborted."));
         else
             ShowWarning(tr("Connection Status"),
@@ -507,6 +570,61 @@ void MainWindow::AppendMessage(const QString& sText)
 void MainWindow::ShowPendingMessages()
 {
     ui->teMessages->appendPlainText(std::exchange(m_pendingMessages, {}).join(QLatin1Char('\n')));
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Secured brokers
+
+void MainWindow::ConnectToBroker(const QString& sUserName, const QString& sPassword)
+{
+    m_bCredentialsSent = !sUserName.isEmpty();
+    // A CA file named without a folder lies beside the settings file.
+    m_kavroComm.SetCaFile(m_sCaFile.isEmpty() ? QString() : QDir(m_sAppFolder).absoluteFilePath(m_sCaFile));
+    m_kavroComm.SetCredentials(sUserName, sPassword);
+    m_kavroComm.Connect(m_sBrokerUrl, m_sBrokerPort.toUShort(nullptr, 10));
+}
+
+void MainWindow::PasswordRead(QString sKey, QString sPassword, bool bFound)
+{
+    if (!m_bAwaitingKeyStore || sKey != KeyStoreKey(m_sUserName))
+        return;
+    m_bAwaitingKeyStore = false;
+    ConnectToBroker(bFound ? m_sUserName : QString(), sPassword);
+}
+
+// The broker refused the attempt as not authorised: the user gives a user name and password, and the
+// attempt goes on with them; Cancel ends it as Abort does. The password lives only as long as this
+// attempt, in the key store when the user lets it, and never in the settings file.
+void MainWindow::AskForCredentials()
+{
+    m_pCredentialsDlg->Prepare(QStringLiteral("%1:%2").arg(m_sBrokerUrl, m_sBrokerPort), m_sUserName,
+        m_bCredentialsSent, m_pPasswordStore->IsAvailable());
+    const bool bAccepted = m_pCredentialsDlg->exec() == QDialog::Accepted;
+    const QString sUserName = m_pCredentialsDlg->UserName();
+    const QString sPassword = m_pCredentialsDlg->Password();
+    m_pCredentialsDlg->ClearPassword();
+    if (!bAccepted) {
+        EndConnectionAttempt(true);
+        return;
+    }
+    SaveUserName(sUserName);
+    const bool bRemember = m_pCredentialsDlg->RememberPassword();
+    m_sRememberKey = bRemember ? KeyStoreKey(sUserName) : QString();
+    m_sRememberPassword = bRemember ? sPassword : QString();
+    if (!bRemember)
+        m_pPasswordStore->Remove(KeyStoreKey(sUserName));
+    ConnectToBroker(sUserName, sPassword);
+}
+
+QString MainWindow::KeyStoreKey(const QString& sUserName) const
+{
+    return QStringLiteral("%1@%2:%3").arg(sUserName, m_sBrokerUrl, m_sBrokerPort);
+}
+
+void MainWindow::KeyStoreUnavailable(QString sReason)
+{
+    AppendMessage(tr("No key store is available (%1): the broker password is asked for at every connection.")
+                      .arg(sReason));
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -660,6 +778,13 @@ void MainWindow::MessageUpdate(
         return;
     }
     if (jsonError.isEmpty() && topicName == kParamsUpload) {
+        // Another panel on the same camera may have asked for it: without a Save of its own the panel only
+        // notes it.
+        if (m_sUploadFilePath.isEmpty()) {
+            AppendMessage(tr("A parameter upload of %1 bytes arrived; no Save is waiting for it here.")
+                              .arg(msgData.size()));
+            return;
+        }
         // The file chosen with Save takes the next upload only: a later one must not overwrite it.
         ReplaceFile(std::exchange(m_sUploadFilePath, QString()), msgData,
             tr("Unable to open file to save upload params data:\n\n%1"));

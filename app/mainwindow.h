@@ -13,6 +13,8 @@
 // Raw traffic ends up in MessageUpdate: log text goes to the message pane, a parameter upload into the
 // file the user chose with Save, and capture buffers are kept until the device reports the capture done,
 // when they are written to the files that the capture dialog names.
+// A broker that refuses the connection as not authorised gets a user name and password: from the desktop's
+// key store (CPasswordStore) when the user let it keep one, else from the user (CredentialsDialog).
 
 #include "controls/ccomboboxoptions.h"
 #include "controls/ccontrolsmap.h"
@@ -33,8 +35,10 @@
 #include <utility>
 
 class CKavroParam;
+class CPasswordStore;
 class CaptureDialog;
 class ConfigDataDlg;
+class CredentialsDialog;
 class QAbstractButton;
 class QButtonGroup;
 class QComboBox;
@@ -66,6 +70,8 @@ public:
     void SetClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
     void SetFileDialogs(FileDialog openFileDialog, FileDialog saveFileDialog);
     void SetUrlOpener(std::function<void(const QUrl&)> openUrl) { m_openUrl = std::move(openUrl); }
+    // The key store of broker passwords; the desktop's by default.
+    void SetPasswordStore(std::unique_ptr<CPasswordStore> pPasswordStore);
 
 signals:
     void UpdateDeviceState(bool bConnected);
@@ -87,6 +93,8 @@ private slots:
     void on_viewConfigDataButton_clicked();
     void on_captureDlgButton_clicked();
     void captureCommandSlot(int muxSel);
+    void PasswordRead(QString sKey, QString sPassword, bool bFound);
+    void KeyStoreUnavailable(QString sReason);
 
 public slots:
     void ConnectionStatusUpdate(bool bConnected, QString connectionStatus);
@@ -112,6 +120,8 @@ private:
     void ApplyBrokerAddress(const QJsonObject& root);
     void ApplyMqttConfig(const QJsonObject& root);
     void SaveConfiguration(const QString& url, const QString& port);
+    void SaveUserName(const QString& sUserName);
+    void SaveBrokerAddress(const QList<QPair<QString, QString>>& members);
     bool EnsureFolder(const QString& path);
     QString ConfigFilePath() const;
 
@@ -129,8 +139,14 @@ private:
     // Connection panel
     void ShowDeviceStatus(bool bConnected, const QString& sStatus);
     void ShowWarning(const QString& sTitle, const QString& sText);
+    void EndConnectionAttempt(bool bAborted);
     void ForgetConnectionState();
     bool IsDeviceConnected() const;
+
+    // Secured brokers
+    void ConnectToBroker(const QString& sUserName, const QString& sPassword);
+    void AskForCredentials();
+    QString KeyStoreKey(const QString& sUserName) const;
 
     // Inbound dispatch
     void ApplyConfigData(QString paramName, CKavroParam* pParamData);
@@ -168,6 +184,8 @@ private:
     std::shared_ptr<QTimer> m_pDelayedSendTimer;
     std::shared_ptr<ConfigDataDlg> m_pConfigDataDlg;
     std::shared_ptr<CaptureDialog> m_pCaptureDlg;
+    std::shared_ptr<CredentialsDialog> m_pCredentialsDlg;
+    std::unique_ptr<CPasswordStore> m_pPasswordStore;
     QSize m_compactSize;
     bool m_bUpdatingFromDevice;
     bool m_bClosing;
@@ -196,4 +214,15 @@ private:
     int m_nSendGeneration = 0;
     // Message-pane lines of the current pass of the event loop, not yet in the pane.
     QStringList m_pendingMessages;
+    // The settings file's optional CA file and user name for a secured broker.
+    QString m_sCaFile;
+    QString m_sUserName;
+    // The broker of the current connection attempt, which may take several tries with credentials.
+    QString m_sBrokerUrl;
+    QString m_sBrokerPort;
+    bool m_bCredentialsSent = false;
+    bool m_bAwaitingKeyStore = false;
+    // A password to be kept in the key store once the broker has taken it, and its key.
+    QString m_sRememberKey;
+    QString m_sRememberPassword;
 };

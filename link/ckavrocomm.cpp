@@ -17,6 +17,9 @@ namespace {
 const int kDeviceCheckDelayMs = 100;
 const quint16 kKeepAliveSeconds = 60;
 
+const QString kPlainScheme = QStringLiteral("mqtt://");
+const QString kTlsScheme = QStringLiteral("mqtts://");
+
 void ReadTopicTable(const QJsonObject& table, QMap<QString, QString>& topics)
 {
     for (auto it = table.constBegin(); it != table.constEnd(); ++it)
@@ -49,10 +52,24 @@ void CKavroComm::Connect(QString sUrl, quint16 nPort)
     if (!m_pClient)
         CreateClient();
 
+    m_lastError = QMqttClient::NoError;
+    m_sLastErrorString.clear();
+    const bool bEncrypted = sUrl.startsWith(kTlsScheme, Qt::CaseInsensitive);
+    if (bEncrypted)
+        sUrl.remove(0, kTlsScheme.size());
+    else if (sUrl.startsWith(kPlainScheme, Qt::CaseInsensitive))
+        sUrl.remove(0, kPlainScheme.size());
+
     m_pClient->setHostname(sUrl);
     m_pClient->setPort(nPort);
     m_pClient->setKeepAlive(kKeepAliveSeconds);
-    m_pClient->connectToHost();
+    m_pClient->setUsername(m_sUserName);
+    m_pClient->setPassword(m_sPassword);
+    m_pClient->setCaCertificatesFile(m_sCaFile);
+    if (bEncrypted)
+        m_pClient->connectToHostEncrypted();
+    else
+        m_pClient->connectToHost();
 
     m_bCheckPending = true;
     const int nAttempt = ++m_nConnectAttempt;
@@ -67,6 +84,14 @@ void CKavroComm::Disconnect(bool bUserRequest)
     m_bCheckPending = false;
     DropConnection(bUserRequest);
 }
+
+void CKavroComm::SetCredentials(const QString& sUserName, const QString& sPassword)
+{
+    m_sUserName = sUserName;
+    m_sPassword = sPassword;
+}
+
+void CKavroComm::SetCaFile(const QString& sCaFile) { m_sCaFile = sCaFile; }
 
 void CKavroComm::ReadTopicConfig(const QJsonObject& mqttConfig)
 {
@@ -103,6 +128,8 @@ void CKavroComm::UpdateMQTTStateChange()
         SubscribeAll();
         break;
     case QMqttClient::Disconnected:
+        m_lastError = m_pClient->error();
+        m_sLastErrorString = m_pClient->errorString();
         if (m_bBrokerConnected) {
             BrokerLost();
             sStatus = QStringLiteral("Disconnected from MQTT broker");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mqtt/qmqttclient.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -9,7 +11,6 @@
 
 class CKavroParam;
 class CKavroSubscription;
-class QMqttClient;
 
 // The application's one link to the camera device, through an MQTT broker. It owns the client, subscribes
 // the configured topics once the broker accepts the connection, splits inbound JSON payloads into one
@@ -17,6 +18,9 @@ class QMqttClient;
 // parameter records and raw data. A connection counts as established only once the device has reported
 // itself through SetDeviceState; a connection that is not established 5000 ms after Connect is dropped,
 // and a device report of "not connected" drops it 100 ms later.
+// An address written "mqtts://host" connects with TLS (the certificate checked against "host"); one without
+// a scheme, or with "mqtt://", connects over plain TCP. Credentials and a CA file given beforehand go with
+// every following Connect.
 //
 // Records handed over with DataUpdate belong to the receiver; SetParam deletes the record it is given.
 class CKavroComm : public QObject
@@ -29,6 +33,13 @@ public:
 
     void Connect(QString sUrl, quint16 nPort);
     void Disconnect(bool bUserRequest);
+    // Empty texts connect without credentials, or trust the system's CA store only.
+    void SetCredentials(const QString& sUserName, const QString& sPassword);
+    void SetCaFile(const QString& sCaFile);
+    // How the client's last connection ended: the error (NotAuthorized for a broker that refused the
+    // credentials) and, for an encrypted one, why TLS failed. Reset by Connect.
+    QMqttClient::ClientError LastError() const { return m_lastError; }
+    QString LastErrorString() const { return m_sLastErrorString; }
     // Fills the topic tables from the "mqtt_config" object of the configuration.
     void ReadTopicConfig(const QJsonObject& mqttConfig);
 
@@ -87,4 +98,9 @@ private:
     QList<CKavroSubscription*> m_subscriptions;
     QString m_sDeviceStateTopic;
     QString m_sDisconnectedValue;
+    QString m_sUserName;
+    QString m_sPassword;
+    QString m_sCaFile;
+    QMqttClient::ClientError m_lastError = QMqttClient::NoError;
+    QString m_sLastErrorString;
 };

@@ -60,9 +60,26 @@ void QMqttClient::setWillRetain(bool willRetain) { d->m_bWillRetain = willRetain
 
 bool QMqttClient::willRetain() const { return d->m_bWillRetain; }
 
+void QMqttClient::setUsername(const QString& username) { d->m_sUsername = username; }
+
+QString QMqttClient::username() const { return d->m_sUsername; }
+
+void QMqttClient::setPassword(const QString& password) { d->m_sPassword = password; }
+
+QString QMqttClient::password() const { return d->m_sPassword; }
+
+void QMqttClient::setCaCertificatesFile(const QString& caCertificatesFile)
+{
+    d->m_sCaCertificatesFile = caCertificatesFile;
+}
+
+QString QMqttClient::caCertificatesFile() const { return d->m_sCaCertificatesFile; }
+
 QMqttClient::ClientState QMqttClient::state() const { return d->m_state; }
 
 QMqttClient::ClientError QMqttClient::error() const { return d->m_error; }
+
+QString QMqttClient::errorString() const { return d->m_sErrorString; }
 
 QMqttSubscription* QMqttClient::subscribe(const QMqttTopicFilter& topic, quint8 qos)
 {
@@ -76,6 +93,11 @@ qint32 QMqttClient::publish(const QMqttTopicName& topic, const QByteArray& messa
     return d->Publish(topic, message, qos, retain);
 }
 
-void QMqttClient::connectToHost() { d->Connect(); }
+void QMqttClient::connectToHost() { d->Connect(false, QString()); }
+
+void QMqttClient::connectToHostEncrypted(const QString& sslPeerName)
+{
+    d->Connect(true, sslPeerName.isEmpty() ? d->m_sHostname : sslPeerName);
+}
 
 void QMqttClient::disconnectFromHost() { d->Disconnect(); }

@@ -20,6 +20,8 @@
 // (then disconnected()) later from the event loop. disconnectFromHost() reports Disconnected before it
 // returns. connected()/disconnected() are left out when a slot of stateChanged() has already moved the
 // state on. Each attempt uses a fresh libmosquitto handle, so nothing of an earlier connection is resent.
+// An encrypted connection hands libmosquitto an OpenSSL context of the adapter's own (CTlsContext), which
+// checks the certificate against the name the user gave.
 class QMqttClient : public QObject
 {
     Q_OBJECT
@@ -69,8 +71,22 @@ public:
     void setWillRetain(bool willRetain);
     bool willRetain() const;
 
+    // Credentials sent with CONNECT; none by default. A password is only sent with a user name.
+    void setUsername(const QString& username);
+    QString username() const;
+    void setPassword(const QString& password);
+    QString password() const;
+
+    // PEM file of the CA certificates that encrypted connections trust instead of the system's CA store. Qt
+    // MQTT takes these from a QSslConfiguration; the adapter does its TLS work in libmosquitto and OpenSSL.
+    void setCaCertificatesFile(const QString& caCertificatesFile);
+    QString caCertificatesFile() const;
+
     ClientState state() const;
     ClientError error() const;
+    // Why the last encrypted connection failed, as OpenSSL tells it ("certificate verify failed: hostname
+    // mismatch"); empty when it did not fail or was not encrypted. Set when error() changes.
+    QString errorString() const;
 
     // Null unless Connected or when the filter is invalid; the same object while that filter is active.
     QMqttSubscription* subscribe(const QMqttTopicFilter& topic, quint8 qos = 0);
@@ -81,6 +97,9 @@ public:
 
 public slots:
     void connectToHost();
+    // Connects with TLS. The broker's certificate must be made out to sslPeerName, or to hostname() when
+    // that is empty, also when the host name was resolved to an address first.
+    void connectToHostEncrypted(const QString& sslPeerName = QString());
     void disconnectFromHost();
 
 signals:

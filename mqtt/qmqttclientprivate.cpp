@@ -129,13 +129,26 @@ void QMqttClient::Private::OnUnsubscribe(mosquitto*, void* pObj, int nMid)
     static_cast<Private*>(pObj)->m_events.push_back({ Event::UnsubAck, 0, nMid, {}, {} });
 }
 
+// Set for encrypted connections only: libmosquitto logs why OpenSSL gave up, as in "OpenSSL Error[0]:
+// error:0A000126:SSL routines::unexpected eof while reading". The reason is what follows the last colon.
+void QMqttClient::Private::OnLog(mosquitto*, void* pObj, int nLevel, const char* sText)
+{
+    if (nLevel & MOSQ_LOG_ERR)
+        static_cast<Private*>(pObj)->m_sTlsError
+            = QString::fromUtf8(sText).section(QLatin1Char(':'), -1).trimmed();
+}
+
 // ---- connecting and disconnecting ----
 
-void QMqttClient::Private::Connect()
+void QMqttClient::Private::Connect(bool bEncrypted, const QString& sPeerName)
 {
     if (m_state != Disconnected)
         return;
     m_error = NoError;
+    m_sErrorString.clear();
+    m_sTlsError.clear();
+    m_bEncrypted = bEncrypted;
+    m_sPeerName = sPeerName;
     m_state = Connecting;
     ++m_nTransition;
     StartAttempt();
@@ -202,6 +215,13 @@ bool QMqttClient::Private::OpenHandle(const QHostAddress& address)
     if (!m_sWillTopic.isEmpty())
         mosquitto_will_set(pMosq, m_sWillTopic.toUtf8().constData(), m_willMessage.size(),
             m_willMessage.constData(), m_nWillQoS, m_bWillRetain);
+    if (!m_sUsername.isEmpty())
+        mosquitto_username_pw_set(pMosq, m_sUsername.toUtf8().constData(),
+            m_sPassword.isEmpty() ? nullptr : m_sPassword.toUtf8().constData());
+    if (m_bEncrypted && !SetUpTls(pMosq)) {
+        mosquitto_destroy(pMosq);
+        return false;
+    }
 
     const int nKeepAlive = m_nKeepAlive == 0 ? 0 : qMax(m_nKeepAlive, kShortestKeepAlive);
     const int nResult = mosquitto_connect_bind_async(
@@ -209,10 +229,12 @@ bool QMqttClient::Private::OpenHandle(const QHostAddress& address)
     const int nSocket = mosquitto_socket(pMosq);
     if (nResult != MOSQ_ERR_SUCCESS || nSocket < 0) {
         mosquitto_destroy(pMosq);
+        ForgetTls();
         return false;
     }
 
     m_pMosq = pMosq;
+    ++m_nHandle;
     m_bLostQueued = false;
     m_pReadNotifier = std::make_unique<QSocketNotifier>(nSocket, QSocketNotifier::Read);
     QObject::connect(m_pReadNotifier.get(), &QSocketNotifier::activated, q, [this] { ReadSocket(); });
@@ -222,6 +244,29 @@ bool QMqttClient::Private::OpenHandle(const QHostAddress& address)
     m_housekeeping.start();
     return true;
 }
+
+bool QMqttClient::Private::SetUpTls(mosquitto* pMosq)
+{
+    m_pTls = CTlsContext::Create(m_sPeerName, m_sCaCertificatesFile, &m_sTlsError);
+    if (!m_pTls)
+        return false;
+    mosquitto_log_callback_set(pMosq, &Private::OnLog);
+    // The context is used as it is: libmosquitto adds neither CA settings nor a host check of its own, which
+    // would check the numeric address it was handed.
+    mosquitto_int_option(pMosq, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
+    mosquitto_void_option(pMosq, MOSQ_OPT_SSL_CTX, m_pTls->Handle());
+    return true;
+}
+
+// Keeps why the certificate was rejected, if it was, and drops the context; libmosquitto's handle is gone.
+void QMqttClient::Private::ForgetTls()
+{
+    if (m_pTls && !m_pTls->VerifyError().isEmpty())
+        m_sTlsError = QStringLiteral("certificate verify failed: ") + m_pTls->VerifyError();
+    m_pTls.reset();
+}
+
+bool QMqttClient::Private::IsHandshaking() const { return m_pTls && m_pTls->IsHandshaking(); }
 
 // Failures found while starting an attempt are reported from the event loop, never from connectToHost().
 void QMqttClient::Private::FailLater(ClientError error)
@@ -247,6 +292,7 @@ void QMqttClient::Private::CloseHandle(bool bSayGoodbye)
         mosquitto_destroy(m_pMosq);
         m_pMosq = nullptr;
     }
+    ForgetTls();
     m_events.clear();
     m_pendingAcks.clear();
     m_bLostQueued = false;
@@ -273,8 +319,13 @@ QVector<QMqttSubscription*> QMqttClient::Private::Shutdown()
 // libmosquitto reads one packet per call. Packets that have already arrived are read and dispatched in the
 // same pass, in arrival order, until the socket is drained or the pass has used its time budget; the
 // notifier brings the loop back for the rest.
+//
+// A readable socket with nothing to read has been closed. libmosquitto notices that itself, except during
+// a TLS handshake, which it then takes for one that is not ready yet (a refused TCP connect would spin).
 void QMqttClient::Private::ReadSocket()
 {
+    const bool bClosed = PendingBytes(mosquitto_socket(m_pMosq)) == 0;
+    const quint64 nHandle = m_nHandle;
     QElapsedTimer budget;
     budget.start();
     do {
@@ -283,11 +334,21 @@ void QMqttClient::Private::ReadSocket()
             return;
     } while (m_pMosq && m_pReadNotifier && PendingBytes(mosquitto_socket(m_pMosq)) > 0
         && budget.nsecsElapsed() < kReadBudgetNs);
+    if (bClosed && nHandle == m_nHandle && m_pMosq && IsHandshaking()) {
+        if (m_sTlsError.isEmpty())
+            m_sTlsError = QStringLiteral("connection closed before the TLS handshake completed");
+        OnDisconnect(m_pMosq, this, MOSQ_ERR_CONN_LOST);
+        DispatchEvents();
+    }
 }
 
+// libmosquitto advances a TLS handshake from mosquitto_loop_read only, and writes nothing before it is done.
 void QMqttClient::Private::WriteSocket()
 {
-    mosquitto_loop_write(m_pMosq, 1);
+    if (IsHandshaking())
+        mosquitto_loop_read(m_pMosq, 1);
+    else
+        mosquitto_loop_write(m_pMosq, 1);
     AfterLibraryCall();
 }
 
@@ -314,10 +375,11 @@ bool QMqttClient::Private::AfterLibraryCall()
 }
 
 // The write notifier runs only while libmosquitto has something queued; otherwise it would fire forever.
+// During a TLS handshake the queued CONNECT waits, and only what OpenSSL waits for counts.
 void QMqttClient::Private::UpdateWriteInterest()
 {
     if (m_pWriteNotifier)
-        m_pWriteNotifier->setEnabled(mosquitto_want_write(m_pMosq));
+        m_pWriteNotifier->setEnabled(IsHandshaking() ? m_pTls->WantsWrite() : mosquitto_want_write(m_pMosq));
 }
 
 bool QMqttClient::Private::DispatchEvents()
@@ -432,6 +494,7 @@ bool QMqttClient::Private::EnterDisconnected(ClientError error)
     }
     const bool bErrorChanged = error != m_error;
     m_error = error;
+    m_sErrorString = error == NoError ? QString() : m_sTlsError;
     m_state = Disconnected;
     const quint64 nTransition = ++m_nTransition;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mqtt/chostlookup.h"
+#include "mqtt/ctlscontext.h"
 #include "mqtt/qmqttclient.h"
 #include "mqtt/qmqttmessage.h"
 
@@ -25,7 +26,8 @@ public:
     explicit Private(QMqttClient* pClient);
     ~Private();
 
-    void Connect();
+    // sPeerName is the name the broker's certificate must carry (encrypted connections only).
+    void Connect(bool bEncrypted, const QString& sPeerName);
     void Disconnect();
     QMqttSubscription* Subscribe(const QMqttTopicFilter& filter, quint8 nQoS);
     void Unsubscribe(const QMqttTopicFilter& filter);
@@ -42,8 +44,12 @@ public:
     QByteArray m_willMessage;
     quint8 m_nWillQoS = 0;
     bool m_bWillRetain = false;
+    QString m_sUsername;
+    QString m_sPassword;
+    QString m_sCaCertificatesFile;
     ClientState m_state = Disconnected;
     ClientError m_error = NoError;
+    QString m_sErrorString;
 
 private:
     // What a libmosquitto callback saw; dispatched once the library call has returned.
@@ -70,11 +76,15 @@ private:
     static void OnMessage(mosquitto* pMosq, void* pObj, const mosquitto_message* pMessage);
     static void OnSubscribe(mosquitto* pMosq, void* pObj, int nMid, int nCount, const int* pGranted);
     static void OnUnsubscribe(mosquitto* pMosq, void* pObj, int nMid);
+    static void OnLog(mosquitto* pMosq, void* pObj, int nLevel, const char* sText);
 
     void StartAttempt();
     void HostLookedUp(const QList<QHostAddress>& addresses);
     void ConnectNextAddress();
     bool OpenHandle(const QHostAddress& address);
+    bool SetUpTls(mosquitto* pMosq);
+    void ForgetTls();
+    bool IsHandshaking() const;
     void FailLater(ClientError error);
     void CloseHandle(bool bSayGoodbye);
     void TearDown(bool bSayGoodbye);
@@ -106,12 +116,20 @@ private:
     std::unique_ptr<QSocketNotifier> m_pReadNotifier;
     std::unique_ptr<QSocketNotifier> m_pWriteNotifier;
     QTimer m_housekeeping;
+    bool m_bEncrypted = false;
+    QString m_sPeerName;
+    // The OpenSSL context of the open handle of an encrypted connection, and the last error libmosquitto
+    // logged for it: together they tell why the connection failed.
+    std::unique_ptr<CTlsContext> m_pTls;
+    QString m_sTlsError;
     std::unique_ptr<CHostLookup> m_pLookup;
     QList<QHostAddress> m_addresses;
     int m_nNextAddress = 0;
     bool m_bLostQueued = false;
     // Bumped when an attempt ends: deferred failures of older attempts are ignored.
     quint64 m_nAttempt = 0;
+    // Bumped for every libmosquitto handle opened.
+    quint64 m_nHandle = 0;
     // Bumped on every state change: a follow-up signal is dropped once a slot has moved the state on.
     quint64 m_nTransition = 0;
     std::deque<Event> m_events;

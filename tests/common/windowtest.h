@@ -4,8 +4,13 @@
 #include "mqtt/qmqttclient.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStandardPaths>
 #include <QTest>
 
 // Plays the camera in window tests: a second MQTT client on the test's broker that publishes what the
@@ -75,4 +80,14 @@ inline void ClickConnect(QWidget& window, const MosquittoBroker& broker)
     Widget<QLineEdit>(&window, "leBrokerURL")->setText(broker.host());
     Widget<QLineEdit>(&window, "leBrokerPort")->setText(QString::number(broker.port()));
     Widget<QAbstractButton>(&window, "btnConnect")->click();
+}
+
+// The settings file that windows read from now on, holding the broker address given and nothing else.
+inline bool WriteSettingsFile(const QJsonObject& brokerAddress)
+{
+    const QString sFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/"
+        + QCoreApplication::applicationName();
+    const QByteArray text = QJsonDocument(QJsonObject { { "broker_address", brokerAddress } }).toJson();
+    QFile file(sFolder + "/UCControlConfig.json");
+    return QDir().mkpath(sFolder) && file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }

@@ -2,6 +2,7 @@
 
 #include "csimdevice.h"
 
+#include <QMetaEnum>
 #include <QTextStream>
 #include <QtDebug>
 
@@ -39,10 +40,27 @@ CSimConnection::CSimConnection(
     connect(m_pDevice, &CSimDevice::Publish, this, &CSimConnection::Publish);
 }
 
+void CSimConnection::SetSecurity(
+    bool bTls, const QString& sCaFile, const QString& sUserName, const QString& sPassword)
+{
+    m_bTls = bTls;
+    m_client.setCaCertificatesFile(sCaFile);
+    m_client.setUsername(sUserName);
+    m_client.setPassword(sPassword);
+}
+
 void CSimConnection::Start()
 {
     m_retryTimer.start();
-    m_client.connectToHost();
+    Connect();
+}
+
+void CSimConnection::Connect()
+{
+    if (m_bTls)
+        m_client.connectToHostEncrypted();
+    else
+        m_client.connectToHost();
 }
 
 void CSimConnection::Retry()
@@ -51,11 +69,14 @@ void CSimConnection::Retry()
         return;
     if (!m_bReportedAway) {
         m_bReportedAway = true;
-        qWarning().noquote() << QStringLiteral("no answer from the broker at %1:%2, retrying every second")
+        const QString sError = QMetaEnum::fromType<QMqttClient::ClientError>().valueToKey(m_client.error());
+        qWarning().noquote() << QStringLiteral(
+            "no connection to the broker at %1:%2 (%3), retrying every second")
                                     .arg(m_client.hostname())
-                                    .arg(m_client.port());
+                                    .arg(m_client.port())
+                                    .arg(m_client.errorString().isEmpty() ? sError : m_client.errorString());
     }
-    m_client.connectToHost();
+    Connect();
 }
 
 void CSimConnection::OnStateChanged(QMqttClient::ClientState state)

@@ -18,6 +18,9 @@ public:
     CSimConnection(CSimDevice* pDevice, const QString& sHost, quint16 nPort, int nLogIntervalMs,
         QObject* pParent = nullptr);
 
+    // From the next connect on: TLS (the certificate checked against the broker address, the CA file trusted
+    // instead of the system's store) and credentials; empty texts leave them out.
+    void SetSecurity(bool bTls, const QString& sCaFile, const QString& sUserName, const QString& sPassword);
     void Start();
     // Reports "offline", leaves the broker and then emits Finished; at once when not connected.
     void Shutdown();
@@ -33,6 +36,7 @@ private slots:
 
 private:
     void OnConnected();
+    void Connect();
     void Finish();
 
     CSimDevice* m_pDevice;
@@ -40,6 +44,7 @@ private:
     QTimer m_retryTimer;
     QTimer m_logTimer;
     QTimer m_goodbyeTimer;
+    bool m_bTls = false;
     bool m_bShuttingDown = false;
     bool m_bFinished = false;
     bool m_bReportedAway = false;

@@ -15,6 +15,10 @@ struct SOptions
     QString sSensorModel;
     int nLogIntervalMs = 0;
     bool bFailCapture = false;
+    bool bTls = false;
+    QString sCaFile;
+    QString sUserName;
+    QString sPassword;
 };
 
 // Parses the command line; prints the problem and returns false for an unusable value.
@@ -36,7 +40,18 @@ bool ReadOptions(const QCoreApplication& app, SOptions* pOptions)
         QStringLiteral("1000"));
     const QCommandLineOption failCapture(
         QStringLiteral("fail-capture"), QStringLiteral("Answer every capture with a failure."));
-    parser.addOptions({ host, port, model, logInterval, failCapture });
+    const QCommandLineOption tls(QStringLiteral("tls"),
+        QStringLiteral("Connect with TLS; the broker's certificate must be made out to the broker address."));
+    const QCommandLineOption caFile(QStringLiteral("ca-file"),
+        QStringLiteral("PEM file of the CA certificates trusted instead of the system's."),
+        QStringLiteral("file"));
+    const QCommandLineOption userName(
+        QStringLiteral("username"), QStringLiteral("User name for the broker."), QStringLiteral("name"));
+    const QCommandLineOption password(QStringLiteral("password"),
+        QStringLiteral("Password for the broker (other users of the machine can read it in the process "
+                       "list: for tests and demos)."),
+        QStringLiteral("password"));
+    parser.addOptions({ host, port, model, logInterval, failCapture, tls, caFile, userName, password });
     parser.process(app);
 
     bool bPortOk = false;
@@ -56,6 +71,10 @@ bool ReadOptions(const QCoreApplication& app, SOptions* pOptions)
     pOptions->nPort = quint16(nPort);
     pOptions->sSensorModel = parser.value(model);
     pOptions->bFailCapture = parser.isSet(failCapture);
+    pOptions->bTls = parser.isSet(tls);
+    pOptions->sCaFile = parser.value(caFile);
+    pOptions->sUserName = parser.value(userName);
+    pOptions->sPassword = parser.value(password);
     return true;
 }
 
@@ -75,6 +94,7 @@ int main(int argc, char* argv[])
 
     CSimDevice device(options.sSensorModel, options.bFailCapture);
     CSimConnection connection(&device, options.sHost, options.nPort, options.nLogIntervalMs);
+    connection.SetSecurity(options.bTls, options.sCaFile, options.sUserName, options.sPassword);
     CSimSignalWatcher watcher;
     if (!watcher.IsActive())
         qWarning("cannot watch SIGINT and SIGTERM; they end the program without saying goodbye");

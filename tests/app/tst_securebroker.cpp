@@ -1,0 +1,240 @@
+#include "app/mainwindow.h"
+#include "guitestmain.h"
+#include "memorypasswordstore.h"
+#include "modalboxcloser.h"
+#include "mosquittobroker.h"
+#include "testsecrets.h"
+#include "windowtest.h"
+
+#include <QtWidgets>
+
+namespace {
+
+const QString kUser = "engineer";
+// Looked for in every file the window writes and in everything it says.
+const QString kPassword = "Kv7-swordfish";
+const QString kFailed
+    = "Connection Status | Connection to MQTT Broker failed.\nPlease check the MQTT broker/Kavro device";
+const QString kAborted = "Connection Status | Connection to MQTT Broker aborted.";
+const QString kTerminated = "Connection Status | Connection to MQTT Broker terminated.";
+const QString kNoKeyStore = "No key store is available (";
+
+QString AppFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/"
+        + QCoreApplication::applicationName();
+}
+
+QByteArray ReadFile(const QString& sPath)
+{
+    QFile file(sPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString Text(const QWidget* pWindow, const char* sName)
+{
+    return Widget<QAbstractButton>(pWindow, sName)->text();
+}
+
+QStringList s_messages;
+QtMessageHandler s_previousHandler = nullptr;
+
+void CaptureMessage(QtMsgType type, const QMessageLogContext& context, const QString& sText)
+{
+    s_messages << sText;
+    s_previousHandler(type, context, sText);
+}
+
+} // namespace
+
+// The main window against a broker with a TLS listener (certificate from the test's CA) that wants a user
+// name and password; a device on it reports itself active. The credentials dialog is answered from
+// m_answers, and what each one offered is recorded in m_dialogs.
+class TestSecureBroker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(
+            m_secrets.startSecuredBroker(m_broker, kUser, kPassword), qPrintable(m_secrets.errorString()));
+
+        // The system's CA store is read once per process, which takes seconds under the sanitizers: here,
+        // before a window's 5 s connection limit runs.
+        QMqttClient probe;
+        probe.setHostname(m_broker.host());
+        probe.setPort(m_broker.port());
+        probe.connectToHostEncrypted();
+        QTRY_COMPARE_WITH_TIMEOUT(probe.error(), QMqttClient::TransportInvalid, 30000);
+
+        m_secrets.prepareClient(m_device, m_broker, kUser, kPassword);
+        m_device.connectToHostEncrypted();
+        QTRY_COMPARE(m_device.state(), QMqttClient::Connected);
+        m_device.publish(QMqttTopicName("/hdr/status/parameters/connection"),
+            R"({"connection_status":{"value":"active"}})", 0, true);
+
+        m_closer.m_onDialog = [this](QDialog* pDialog) { AnswerDialog(pDialog); };
+        s_previousHandler = qInstallMessageHandler(CaptureMessage);
+    }
+    void cleanupTestCase() { qInstallMessageHandler(s_previousHandler); }
+    void init()
+    {
+        m_closer.clear();
+        m_answers.clear();
+        m_dialogs.clear();
+    }
+
+    // A certificate that does not verify ends the attempt with the usual box, and the pane says why. The
+    // settings file names the CA, or not.
+    void tlsFailureShowsItsReason_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("caFile");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no CA file") << "mqtts://127.0.0.1"
+                                    << ""
+                                    << "certificate verify failed: unable to get local issuer certificate";
+        QTest::newRow("certificate for another host name")
+            << "mqtts://localhost" << m_secrets.caFile() << "certificate verify failed: hostname mismatch";
+    }
+    void tlsFailureShowsItsReason()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, caFile);
+        QFETCH(QString, reason);
+        QVERIFY(WriteSettingsFile(
+            { { "url", url }, { "port", QString::number(m_broker.port()) }, { "ca_file", caFile } }));
+        MainWindow window;
+        Click(window, "btnConnect");
+        QTRY_COMPARE(m_closer.summary(), kFailed);
+        QCOMPARE(PaneLines(&window).filter("Secure connection failed: "),
+            QStringList { "Secure connection failed: " + reason });
+        QCOMPARE(Text(&window, "btnConnect"), "Connect");
+        QCOMPARE(m_dialogs, QStringList());
+    }
+
+    // Without a key store (no session bus here) the password is asked for at every connection, which the
+    // pane says once. A wrong password is asked for again; Cancel ends the attempt as Abort does. The
+    // user name is kept in the settings file; the password nowhere.
+    void passwordAskedForEveryConnection()
+    {
+        QVERIFY(WriteSettingsFile(Address()));
+        s_messages.clear();
+        {
+            MainWindow window;
+            m_answers = QStringList { kUser + " wrong remember", kUser + " " + kPassword };
+            Click(window, "btnConnect");
+            QTRY_COMPARE_WITH_TIMEOUT(Text(&window, "btnConnect"), "Disconnect", 15000);
+            QCOMPARE(m_dialogs.replaceInStrings(QRegularExpression(", can.*"), ""),
+                QStringList({ "[] asked", "[engineer] refused" }));
+            QTRY_COMPARE(PaneLines(&window).filter(kNoKeyStore).size(), 1);
+
+            m_dialogs.clear();
+            Click(window, "btnConnect");
+            QTRY_COMPARE(m_closer.summary(), kTerminated);
+            Click(window, "btnConnect");
+            QTRY_COMPARE(m_closer.summary(), kTerminated + "\n" + kAborted);
+            QCOMPARE(m_dialogs, QStringList { "[engineer] asked, cannot remember" });
+            QCOMPARE(Text(&window, "btnConnect"), "Connect");
+            QCOMPARE(PaneLines(&window).filter(kNoKeyStore).size(), 1);
+            QVERIFY(!PaneLines(&window).join('\n').contains(kPassword));
+        }
+        const QJsonObject address
+            = QJsonDocument::fromJson(ReadFile(AppFolder() + "/UCControlConfig.json"))["broker_address"]
+                  .toObject();
+        QCOMPARE(address.keys(), QStringList({ "ca_file", "port", "url", "username" }));
+        QCOMPARE(address["username"].toString(), kUser);
+        for (QDirIterator it(QDir::homePath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();)
+            QVERIFY2(!ReadFile(it.next()).contains(kPassword.toUtf8()), qPrintable(it.filePath()));
+        QVERIFY(!s_messages.join('\n').contains(kPassword));
+    }
+
+    // A password is remembered in the key store once the broker has taken it, and used without asking the
+    // next time. One the broker no longer takes is asked for again, and forgotten when not to be
+    // remembered. Abort works while the key store has not answered.
+    void keyStoreKeepsThePassword()
+    {
+        auto pPasswords = std::make_shared<QMap<QString, QString>>();
+        const QString sKey = QString("%1@mqtts://127.0.0.1:%2").arg(kUser).arg(m_broker.port());
+        QVERIFY(WriteSettingsFile(Address()));
+        {
+            MainWindow window;
+            window.SetPasswordStore(std::make_unique<MemoryPasswordStore>(pPasswords));
+            m_answers = QStringList { kUser + " wrong remember", kUser + " " + kPassword + " remember" };
+            Click(window, "btnConnect");
+            QTRY_COMPARE_WITH_TIMEOUT(Text(&window, "btnConnect"), "Disconnect", 15000);
+            QCOMPARE(
+                m_dialogs, QStringList({ "[] asked, can remember", "[engineer] refused, can remember" }));
+            QCOMPARE(*pPasswords, (QMap<QString, QString> { { sKey, kPassword } }));
+        }
+
+        MainWindow window;
+        auto pStore = std::make_unique<MemoryPasswordStore>(pPasswords);
+        MemoryPasswordStore* pHeld = pStore.get();
+        window.SetPasswordStore(std::move(pStore));
+        m_dialogs.clear();
+        Click(window, "btnConnect");
+        QTRY_COMPARE_WITH_TIMEOUT(Text(&window, "btnConnect"), "Disconnect", 15000);
+        QCOMPARE(m_dialogs, QStringList());
+        Click(window, "btnConnect");
+        QTRY_COMPARE(m_closer.summary(), kTerminated);
+
+        pPasswords->insert(sKey, "stale");
+        m_answers = QStringList { kUser + " " + kPassword };
+        Click(window, "btnConnect");
+        QTRY_COMPARE_WITH_TIMEOUT(Text(&window, "btnConnect"), "Disconnect", 15000);
+        QCOMPARE(m_dialogs, QStringList { "[engineer] refused, can remember" });
+        QVERIFY(pPasswords->isEmpty());
+        Click(window, "btnConnect");
+        QTRY_COMPARE(Text(&window, "btnConnect"), "Connect");
+
+        m_closer.clear();
+        pHeld->m_bHold = true;
+        Click(window, "btnConnect");
+        QCOMPARE(Text(&window, "btnConnect"), "Abort");
+        Click(window, "btnConnect");
+        QCOMPARE(m_closer.summary(), kAborted);
+        QCOMPARE(Text(&window, "btnConnect"), "Connect");
+        QVERIFY(PaneLines(&window).filter(kNoKeyStore).isEmpty());
+    }
+
+private:
+    // Answers the credentials dialog with the next of m_answers: "<user> <password> [remember]", or cancels
+    // when there is none.
+    void AnswerDialog(QDialog* pDialog)
+    {
+        auto* pUserName = Widget<QLineEdit>(pDialog, "leUserName");
+        auto* pRemember = Widget<QCheckBox>(pDialog, "cbRememberPassword");
+        m_dialogs << QString("[%1] %2, %3")
+                         .arg(pUserName->text(),
+                             Widget<QLabel>(pDialog, "lblRefused")->isHidden() ? "asked" : "refused",
+                             pRemember->isEnabled() ? "can remember" : "cannot remember");
+        if (m_answers.isEmpty()) {
+            pDialog->reject();
+            return;
+        }
+        const QStringList answer = m_answers.takeFirst().split(' ');
+        pUserName->setText(answer.value(0));
+        Widget<QLineEdit>(pDialog, "lePassword")->setText(answer.value(1));
+        pRemember->setChecked(answer.value(2) == "remember");
+        Widget<QDialogButtonBox>(pDialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+    }
+    QJsonObject Address() const
+    {
+        return { { "url", "mqtts://127.0.0.1" }, { "port", QString::number(m_broker.port()) },
+            { "ca_file", m_secrets.caFile() } };
+    }
+    void Click(const QWidget& window, const char* sName) { Widget<QAbstractButton>(&window, sName)->click(); }
+
+    TestSecrets m_secrets;
+    MosquittoBroker m_broker;
+    QMqttClient m_device;
+    ModalBoxCloser m_closer;
+    QStringList m_answers;
+    QStringList m_dialogs;
+};
+
+OMBIX_GUI_TEST_MAIN(TestSecureBroker)
+#include "tst_securebroker.moc"

@@ -7,6 +7,7 @@
 #include "controls/ccomboboxoption.h"
 #include "controls/cdoublesliderspinbox.h"
 #include "controls/cmultioption.h"
+#include "controls/sregisteredparam.h"
 #include "ui_mainwindow.h"
 
 #include <vector>
@@ -79,11 +80,9 @@ SControlRow Combo(const char* sParamName, QComboBox* pComboBox, const QMap<quint
         options, nCurrentIndex, {}, nFlags };
 }
 
-} // namespace
-
-void MainWindow::RegisterControls()
+std::vector<SControlRow> ControlRows(const Ui::MainWindow* ui)
 {
-    const std::vector<SControlRow> rows = {
+    return {
         Boolean("tmEnable", ui->tonemapCB, true, eReadOnly | eHidden),
         Boolean("midBoost", ui->midBoostCB, false),
         Boolean("autoEVsEnable", ui->deltaEvCB, false),
@@ -125,8 +124,33 @@ void MainWindow::RegisterControls()
         Slider("w", ui->wSlider, ui->wSpinBox, 0.0, -8.0, 8.0, 0.0),
         Slider("blackLevel", ui->blackLevelSlider, ui->blackLevelSpinBox, 0.0, 0.0, 32.0, 1.0),
     };
+}
 
-    for (const SControlRow& row : rows) {
+} // namespace
+
+std::vector<SRegisteredParam> RegisteredParams()
+{
+    QMainWindow window;
+    Ui::MainWindow form;
+    form.setupUi(&window);
+    std::vector<SRegisteredParam> params;
+    for (const SControlRow& row : ControlRows(&form)) {
+        QStringList widgetNames;
+        for (const QAbstractButton* pButton : row.buttonValues.keys())
+            widgetNames << pButton->objectName();
+        if (row.eKind != EKind::Multi && row.pWidget)
+            widgetNames << row.pWidget->objectName();
+        if (row.pSpinBox)
+            widgetNames << row.pSpinBox->objectName();
+        params.push_back({ row.sParamName, widgetNames, row.eKind == EKind::Slider,
+            bool(row.nFlags & eReadOnly), bool(row.nFlags & eHidden) });
+    }
+    return params;
+}
+
+void MainWindow::RegisterControls()
+{
+    for (const SControlRow& row : ControlRows(ui.get())) {
         const bool bEnabled = row.nFlags & eEnabled;
         const bool bReadOnly = row.nFlags & eReadOnly;
         switch (row.eKind) {

@@ -1,5 +1,6 @@
 #include "app/buildinfo.h"
 #include "app/mainwindow.h"
+#include "controls/sregisteredparam.h"
 #include "dialogs/capturedialog.h"
 #include "guitestmain.h"
 #include "modalboxcloser.h"
@@ -8,13 +9,8 @@
 
 #include <QtWidgets>
 
-// Compares what the window shows of the widgets that sExpected names with sExpected (see Seen).
-#define QCOMPARE_SEEN(pWindow, sExpected) QCOMPARE(Seen(pWindow, sExpected), QString(sExpected))
-
 namespace {
 
-const QString kAborted = "Connection Status | Connection to MQTT Broker aborted.";
-const QString kTerminated = "Connection Status | Connection to MQTT Broker terminated.";
 const QString kBrokerUp = "Broker Connected; Status: Connected to MQTT broker";
 const QString kConversionError = "gamma: CKavroType: Error converting [maybe] to bool";
 const QByteArray kActive = R"({"connection_status":{"value":"active"}})";
@@ -25,30 +21,37 @@ const QByteArray kConfig
     "fpga":{"version":"r1021","date":"2022-09-30"},"software_version":{"version":"r877","date":"2022-10-01"},
     "board_type":{"type":"KV-2","version":"3"}})";
 
-// A widget as one line: object name, class, state ("e" enabled or "d" disabled, then "c" checked, "h"
-// hidden) and what it shows: text or title; a spin box's decimals, range, step and value.
-QString Describe(const QWidget* pWidget)
+// A step of the user's in the window.
+using Step = std::function<void(QWidget&)>;
+
+Step Spin(const char* sSpinBox, double dValue)
 {
-    const auto* pButton = qobject_cast<const QAbstractButton*>(pWidget);
-    QString sShown = pWidget->isWindow() ? pWidget->windowTitle() : pWidget->property("text").toString();
-    sShown += pWidget->property("title").toString();
-    if (const auto* pBox = qobject_cast<const QDoubleSpinBox*>(pWidget))
-        sShown = QString::asprintf("%d %g..%g +%g =%g", pBox->decimals(), pBox->minimum(), pBox->maximum(),
-            pBox->singleStep(), pBox->value());
-    const QString sState = QString(pWidget->isEnabled() ? "e" : "d")
-        + (pButton && pButton->isChecked() ? "c" : "") + (pWidget->isHidden() ? "h" : "");
-    return QStringList({ pWidget->objectName(), pWidget->metaObject()->className(), sState, sShown })
-        .join(' ')
-        .trimmed();
+    return [=](QWidget& window) { Widget<QDoubleSpinBox>(&window, sSpinBox)->setValue(dValue); };
+}
+Step Press(const char* sButton)
+{
+    return [=](QWidget& window) { Click(&window, sButton); };
+}
+// The slider dragged to its end and released there.
+Step Release(const char* sSlider)
+{
+    return [=](QWidget& window) {
+        auto* pSlider = Widget<QSlider>(&window, sSlider);
+        pSlider->setSliderDown(true);
+        pSlider->setSliderPosition(pSlider->maximum());
+        pSlider->setSliderDown(false);
+    };
+}
+Step Wait(int nMs)
+{
+    return [=](QWidget&) { QTest::qWait(nMs); };
 }
 
-// Describe() of the widgets named at the start of each part of sExpected (parts are separated by " => ").
-QString Seen(const QWidget* pWindow, const QString& sExpected)
+// A spin box's bounds and value, as "min..max =value".
+QString Range(const QWidget* pWindow, const char* sSpinBox)
 {
-    QStringList seen;
-    for (const QString& sPart : sExpected.split(" => "))
-        seen << Describe(pWindow->findChild<QWidget*>(sPart.section(' ', 0, 0)));
-    return seen.join(" => ");
+    const auto* pBox = Widget<QDoubleSpinBox>(pWindow, sSpinBox);
+    return QString("%1..%2 =%3").arg(pBox->minimum()).arg(pBox->maximum()).arg(pBox->value());
 }
 
 // What the device uploads for a capture buffer: distinct for each, binary, longer than any size limit here.
@@ -62,6 +65,8 @@ QString FolderOpenError(const QString& sPath)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Step)
 
 // The main window against a private broker, with the test playing the device. The device's configuration
 // is retained on the broker for every window that connects; each test function brings the window it uses
@@ -119,9 +124,11 @@ private slots:
         }
         enabled.sort();
         QCOMPARE(enabled.join(' '), "btnAbout btnConnect leBrokerPort leBrokerURL logoButton resizeButton");
-        for (const char* sHidden : { "captureDlgButton", "tonemapCB", "longExpCB", "lfmExpCB",
-                 "viewConfigDataButton", "sensorLabel" })
-            QVERIFY2(Widget<QWidget>(&window, sHidden)->isHidden(), sHidden);
+        QStringList hidden { "captureDlgButton", "viewConfigDataButton", "sensorLabel" };
+        for (const SRegisteredParam& param : RegisteredParams())
+            hidden << (param.bHidden ? param.widgetNames : QStringList());
+        for (const QString& sHidden : hidden)
+            QVERIFY2(Widget<QWidget>(&window, qPrintable(sHidden))->isHidden(), qPrintable(sHidden));
 
         // Opened collapsed, not at the form's 1207 x 700, yet large enough for the test platform's fonts,
         // which need more than the designed minimum: in either view no scroll bar, no control squeezed.
@@ -142,65 +149,68 @@ private slots:
         for (const QSize resized : { compact + QSize(500, 0), compact + QSize(540, 30) }) {
             Click(m_pWindow, "resizeButton");
             QTRY_COMPARE(m_pWindow->size(), compact + QSize(500, 0));
-            QVERIFY(fits());
-            QCOMPARE_SEEN(
-                m_pWindow, "advancedGroupBox QGroupBox e Advanced => resizeButton QPushButton ec Less");
+            QVERIFY(fits() && !pAdvanced->isHidden());
+            QCOMPARE(Text(m_pWindow, "resizeButton"), "Less");
             m_pWindow->resize(resized);
             Click(m_pWindow, "resizeButton");
             QTRY_COMPARE(m_pWindow->size(), resized - QSize(500, 0));
-            QCOMPARE_SEEN(
-                m_pWindow, "advancedGroupBox QGroupBox eh Advanced => resizeButton QPushButton e Advanced");
+            QVERIFY(pAdvanced->isHidden());
+            QCOMPARE(Text(m_pWindow, "resizeButton"), "Advanced");
         }
         m_pWindow->resize(compact);
     }
 
+    // The settings file before the start (null: not even a documents folder), the port typed for
+    // Connect with 127.0.0.1; the address fields at the start, the start of each box and the file after
+    // (null: as before).
     void settingsFile_data()
     {
-        // The file before the start ("-": not even a documents folder) || the port typed for Connect, with
-        // 127.0.0.1 || the address fields at the start, then the boxes || the file after ("=": as before).
-        QTest::addColumn<QString>("row");
-        QJsonParseError error;
-        QJsonDocument::fromJson("{\"a\":1,}", &error);
-        const QString sPath = AppFolder() + "/UCControlConfig.json", sSaved = "127.0.0.1 1883\n" + kAborted;
-        const QString sLoad = "Load Configuration | \n\nError loading config json file:\n\n" + sPath + "\n\n";
-        const QString sSave
-            = "Save Configuration | Error opening config json file to save:\n\n" + sPath + "\n";
-        const QString sFirst = "{\n    \"broker_address\": {\n        \"port\": \"1883\",\n"
-                               "        \"url\": \"127.0.0.1\"\n    }\n}\n";
-        const QString sCompact = R"({"broker_address":{"port":"1883","url":"127.0.0.1"}})";
-        QTest::newRow("first run") << "- || 1883 || " + sSaved + " || " + sFirst;
-        QTest::newRow("same address") << sCompact + " || 1883 || " + sSaved + " || =";
-        QTest::newRow("corrupt") << "{\"a\":1,} || 1883 || 127.0.0.1 1883\n" + sLoad + error.errorString()
-                + "\nOffset: " + QString::number(error.offset) + "\n" + kAborted + " || " + sFirst;
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("sPort");
+        QTest::addColumn<QString>("sShown");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray first = "{\n    \"broker_address\": {\n        \"port\": \"1883\",\n"
+                                 "        \"url\": \"127.0.0.1\"\n    }\n}\n";
+        const QByteArray compact = R"({"broker_address":{"port":"1883","url":"127.0.0.1"}})";
+        const QString sUsual = "127.0.0.1 1883";
+        QTest::newRow("first run") << QByteArray() << "1883" << sUsual << QStringList(kAborted) << first;
+        QTest::newRow("same address") << compact << "1883" << sUsual << QStringList(kAborted) << QByteArray();
+        QTest::newRow("corrupt") << QByteArray("{\"a\":1,}") << "1883" << sUsual
+                                 << QStringList { LoadErrorBox(), kAborted } << first;
         QTest::newRow("port a number")
-            << R"({"broker_address":{"url":"1.2.3.4","port":1883}} || 1883 || 1.2.3.4 )" + ("\n" + kAborted)
-                + " || " + sFirst;
-        QTest::newRow("other members") << R"({"mqtt_config":{"a":"b"}} || 1883 || )" + sSaved + " || "
-                + sFirst.chopped(3) + ",\n    \"mqtt_config\": {\n        \"a\": \"b\"\n    }\n}\n";
+            << QByteArray(R"({"broker_address":{"url":"1.2.3.4","port":1883}})") << "1883"
+            << "1.2.3.4 " << QStringList(kAborted) << first;
+        QTest::newRow("other members")
+            << QByteArray(R"({"mqtt_config":{"a":"b"}})") << "1883" << sUsual << QStringList(kAborted)
+            << first.chopped(3) + ",\n    \"mqtt_config\": {\n        \"a\": \"b\"\n    }\n}\n";
         if (kDiskCanFill)
             QTest::newRow("write fails")
-                << sCompact + " || 1884 || 127.0.0.1 1883\n" + sSave + kAborted + " || =";
+                << compact << "1884" << sUsual << QStringList { SaveErrorBox(), kAborted } << QByteArray();
     }
 
     void settingsFile()
     {
-        QFETCH(QString, row);
-        const QStringList fields = row.split(" || ");
-        const QString sPath = AppFolder() + "/UCControlConfig.json";
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).removeRecursively();
-        QVERIFY(fields.at(0) == "-" || WriteFile(sPath, fields.at(0).toUtf8()));
+        QFETCH(QByteArray, before);
+        QFETCH(QString, sPort);
+        QFETCH(QString, sShown);
+        QFETCH(QStringList, boxes);
+        QFETCH(QByteArray, after);
+        QDir(DocumentsFolder()).removeRecursively();
+        QVERIFY(before.isNull() || WriteFile(SettingsPath(), before));
         m_closer.clear();
         MainWindow window;
-        const QString sShown = Text(&window, "leBrokerURL") + " " + Text(&window, "leBrokerPort");
+        QCOMPARE(Text(&window, "leBrokerURL") + " " + Text(&window, "leBrokerPort"), sShown);
         Widget<QLineEdit>(&window, "leBrokerURL")->setText("127.0.0.1");
-        Widget<QLineEdit>(&window, "leBrokerPort")->setText(fields.at(1));
-        LimitFileSize(row.contains("Save") ? 16 : RLIM_INFINITY);
+        Widget<QLineEdit>(&window, "leBrokerPort")->setText(sPort);
+        LimitFileSize(boxes.first() == SaveErrorBox() ? 16 : RLIM_INFINITY);
         Click(&window, "btnConnect");
         LimitFileSize(RLIM_INFINITY);
         Click(&window, "btnConnect"); // Abort
-        QCOMPARE(sShown + "\n" + m_closer.summary(), fields.at(2));
-        QCOMPARE(ReadFile(sPath), (fields.at(3) == "=" ? fields.at(0) : fields.at(3)).toUtf8());
-        QVERIFY(!row.contains("Load")
+        QVERIFY2(BoxesStartWith(m_closer.m_boxes, boxes), qPrintable(m_closer.summary()));
+        QCOMPARE(ReadFile(SettingsPath()), after.isNull() ? before : after);
+        // The reason a file did not load is in the pane as well.
+        QVERIFY(boxes.first() != LoadErrorBox()
             || PaneLines(&window).join("\n").contains(m_closer.m_boxes.at(0).section(" | ", 1)));
     }
 
@@ -264,7 +274,8 @@ private slots:
         MainWindow window;
         ClickConnect(window, m_broker);
         QTRY_VERIFY(PaneLines(&window).contains(kConversionError));
-        QCOMPARE_SEEN(&window, "btnConnect QPushButton e Abort => loadButton QPushButton d Load");
+        QCOMPARE(Text(&window, "btnConnect"), "Abort");
+        QVERIFY(!Widget<QWidget>(&window, "loadButton")->isEnabled());
         m_device.publish("/hdr/status/parameters/connection", kActive);
         m_device.publish("/hdr/status/parameters",
             R"({"osdhist":{"disabled":false},"blackLevel":{"value":150,"min-value":0,"max-value":200,"disabled":false}})");
@@ -272,36 +283,39 @@ private slots:
         QTRY_COMPARE(PaneLines(&window),
             QStringList({ "Broker Disconnected; Status: Connecting to MQTT broker", kBrokerUp,
                 kConversionError, "Device Status: Connected - device active" }));
-        QCOMPARE_SEEN(&window,
-            "btnConnect QPushButton e Disconnect => blackLevelSpinBox QDoubleSpinBox e 0 0..200 +1 =150"
-            " => histoEnButton QPushButton d Histogram Enable => gammaSpinBox QDoubleSpinBox d 2 -2..4 +0.01 "
-            "=0"
-            " => exposureSpinBox QDoubleSpinBox e 2 0..20 +0.01 =0 => wSpinBox QDoubleSpinBox e 1 0..99999 "
-            "+0.1 =0"
-            " => detailSpinBox QDoubleSpinBox e 2 2..8 +0.1 =2 => loadButton QPushButton e Load");
+        // A flag that does not read as one leaves the control disabled; a parameter the configuration
+        // gives no bounds gets the widest.
+        QCOMPARE(Text(&window, "btnConnect"), "Disconnect");
+        QStringList enabled;
+        for (const char* sName : { "blackLevelSpinBox", "histoEnButton", "gammaSpinBox", "loadButton" })
+            enabled << sName + QString(Widget<QWidget>(&window, sName)->isEnabled() ? " e" : " d");
+        QCOMPARE(enabled.join(", "), "blackLevelSpinBox e, histoEnButton d, gammaSpinBox d, loadButton e");
+        QCOMPARE(Range(&window, "blackLevelSpinBox"), "0..200 =150");
+        QCOMPARE(Range(&window, "exposureSpinBox"), "0..20 =0");
+        QCOMPARE(Range(&window, "wSpinBox"), "0..99999 =0");
+        QCOMPARE(Range(&window, "detailSpinBox"), "2..8 =2");
         QCOMPARE(SentBeforeMarker(window), QList<QByteArray>());
         QCOMPARE(m_closer.summary(), QString());
     }
 
     void publishing_data()
     {
-        // Each step sets a spin box ("<name>=<value>"), releases a slider at its maximum, clicks a button
-        // or waits ("<ms>"). The messages must not come before nEarliestMs after the first step.
-        QTest::addColumn<QStringList>("steps");
+        // The user's steps; the messages must not come before nEarliestMs after the first step.
+        QTest::addColumn<QList<Step>>("steps");
         QTest::addColumn<int>("nEarliestMs");
         QTest::addColumn<QList<QByteArray>>("sent");
-        QTest::newRow("slider at once") << QStringList { "exposureSlider" } << 0
+        QTest::newRow("slider at once") << QList<Step> { Release("exposureSlider") } << 0
                                         << QList<QByteArray> { R"({"manualTAms":{"value":20}})" };
-        QTest::newRow("spin-box burst")
-            << QStringList { "detailSpinBox=3.5", "200", "detailSpinBox=4.5", "200", "detailSpinBox=5.5" }
-            << 900 << QList<QByteArray> { R"({"detail":{"value":5.5}})" };
-        QTest::newRow("lone spin-box edit") << QStringList { "detailSpinBox=6.25" } << 1200
+        QTest::newRow("spin-box burst") << QList<Step> { Spin("detailSpinBox", 3.5), Wait(200),
+            Spin("detailSpinBox", 4.5), Wait(200), Spin("detailSpinBox", 5.5) }
+                                        << 900 << QList<QByteArray> { R"({"detail":{"value":5.5}})" };
+        QTest::newRow("lone spin-box edit") << QList<Step> { Spin("detailSpinBox", 6.25) } << 1200
                                             << QList<QByteArray> { R"({"detail":{"value":6.25}})" };
         QTest::newRow("two parameters")
-            << QStringList { "exposureSpinBox=7", "detailSpinBox=4" } << 700
+            << QList<Step> { Spin("exposureSpinBox", 7), Spin("detailSpinBox", 4) } << 700
             << QList<QByteArray> { R"({"detail":{"value":4}})", R"({"manualTAms":{"value":7}})" };
         QTest::newRow("buttons at once")
-            << QStringList { "awbCB", "awbCB", "unityButton", "unityButton" } << 0
+            << QList<Step> { Press("awbCB"), Press("awbCB"), Press("unityButton"), Press("unityButton") } << 0
             << QList<QByteArray> { R"({"awbEn":{"value":true}})", R"({"awbEn":{"value":false}})",
                    R"({"awbUnity":{"value":false}})", R"({"awbUnity":{"value":false}})" };
     }
@@ -310,7 +324,7 @@ private slots:
     // with its latest value, and nothing is sent twice.
     void publishing()
     {
-        QFETCH(QStringList, steps);
+        QFETCH(QList<Step>, steps);
         QFETCH(int, nEarliestMs);
         QFETCH(QList<QByteArray>, sent);
         // A window of its own: sends still scheduled for another row's edits would send this row's early.
@@ -319,18 +333,9 @@ private slots:
         m_received.clear();
         QElapsedTimer clock;
         clock.start();
-        for (const QString& sStep : steps) {
-            QWidget* pWidget = window.findChild<QWidget*>(sStep.section('=', 0, 0));
-            if (auto* pSpinBox = qobject_cast<QDoubleSpinBox*>(pWidget)) {
-                pSpinBox->setValue(sStep.section('=', 1).toDouble());
-            } else if (auto* pSlider = qobject_cast<QSlider*>(pWidget)) {
-                pSlider->setSliderDown(true); // dragged to its end and released there
-                pSlider->setSliderPosition(pSlider->maximum());
-                pSlider->setSliderDown(false);
-            } else if (pWidget) {
-                qobject_cast<QAbstractButton*>(pWidget)->click();
-            }
-            QTest::qWait(pWidget ? 0 : sStep.toInt());
+        for (const Step& step : steps) {
+            step(window);
+            QTest::qWait(0);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!m_received.isEmpty(), 5000);
         QVERIFY2(clock.elapsed() >= nEarliestMs, qPrintable(QString::number(clock.elapsed())));
@@ -507,10 +512,6 @@ private slots:
         QMetaObject::invokeMethod(m_pWindow, "on_viewConfigDataButton_clicked");
         m_closer.m_onDialog = nullptr;
         Click(m_pWindow, "btnAbout");
-        // The build's own date, spelt as __DATE__ spells it.
-        QVERIFY(QRegularExpression("^[A-Z][a-z]{2} [ 123][0-9] [0-9]{4}$")
-                    .match(BuildInfo::BuildDate())
-                    .hasMatch());
         const QString sAbout = "About | Ombix Camera Control\nSystem Version:  " + BuildInfo::Version()
             + "\nBuilt: " + BuildInfo::BuildDate() + " | ";
         const QString sDetails = "FPGA:\tsvn rev: r1022\t(2022-09-30)\nSW:\tsvn rev: r877\t\t(2022-10-01)\n"
@@ -525,55 +526,77 @@ private slots:
 
     void capture_data()
     {
-        // How the capture starts ("dialog <mux>" runs the capture dialog, "device <value>" is the device's
-        // report) with which sensor model, and a buffer the device does not upload for it || the base name,
-        // " date" to add one || the files || the boxes.
-        QTest::addColumn<QString>("row");
-        const QString sDone = "Capture | Capture Complete",
-                      sSensor = " || capture_META.json capture_T1.tiff capture_T2.tiff capture_T3.tiff || ";
+        // How the capture starts: from the capture dialog or by the device's report, with the path (1
+        // sensor, 2 HDMI), for a sensor model; a buffer the device does not upload for it; the dialog's base
+        // name and whether a date is added; a full disk; the files written (a date as <date>) and the boxes.
+        QTest::addColumn<bool>("bDialog");
+        QTest::addColumn<int>("nMux");
+        QTest::addColumn<QString>("sSensor");
+        QTest::addColumn<QByteArray>("skipped");
+        QTest::addColumn<QString>("sBaseName");
+        QTest::addColumn<bool>("bDate");
+        QTest::addColumn<bool>("bDiskFull");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("sBoxes");
+        const QString sDone = "Capture | Capture Complete";
+        const QStringList sensor { "capture_META.json", "capture_T1.tiff", "capture_T2.tiff",
+            "capture_T3.tiff" };
         QString sDiskFull;
-        for (const char* sFile :
-            { "capture_T1.tiff", "capture_T2.tiff", "capture_T3.tiff", "capture_META.json" })
+        for (const QString& sFile : sensor.mid(1) + sensor.mid(0, 1))
             sDiskFull += "Unable to open file to save upload capture data:\n\n" + m_dir.filePath(sFile)
                 + " | File too large\n";
         QTest::newRow("AR0233 by the device")
-            << "device 1 AR0233 || capture.tiff || capture_LDR.tiff capture_META.json || " + sDone;
-        QTest::newRow("sensor from the dialog") << "dialog 1 AR0239 || capture.tiff" + sSensor + sDone;
+            << false << 1 << "AR0233" << QByteArray() << "capture.tiff" << false << false
+            << QStringList { "capture_LDR.tiff", "capture_META.json" } << sDone;
+        QTest::newRow("sensor from the dialog")
+            << true << 1 << "AR0239" << QByteArray() << "capture.tiff" << false << false << sensor << sDone;
         if (kDiskCanFill)
-            QTest::newRow("disk full") << "device 1 AR0239 || capture.tiff" + sSensor + sDiskFull + sDone;
+            QTest::newRow("disk full") << false << 1 << "AR0239" << QByteArray() << "capture.tiff" << false
+                                       << true << sensor << sDiskFull + sDone;
         QTest::newRow("HDMI by the device")
-            << "device 2 AR0233 || capture.tiff || capture_HDMI.tiff capture_META.json || " + sDone;
+            << false << 2 << "AR0233" << QByteArray() << "capture.tiff" << false << false
+            << QStringList { "capture_HDMI.tiff", "capture_META.json" } << sDone;
         QTest::newRow("folder in the name, no extension, date")
-            << "dialog 2 AR0239 || sub/shot date || shot_HDMI_<date>.tiff shot_META_<date>.json || " + sDone;
-        QTest::newRow("failed") << "dialog 1 AR0233 || shot ||  || Capture | Capture Failed!";
+            << true << 2 << "AR0239" << QByteArray() << "sub/shot" << true << false
+            << QStringList { "shot_HDMI_<date>.tiff", "shot_META_<date>.json" } << sDone;
+        QTest::newRow("failed") << true << 1 << "AR0233" << QByteArray() << "shot" << false << false
+                                << QStringList() << "Capture | Capture Failed!";
         QTest::newRow("a buffer not uploaded for this capture")
-            << "device 1 AR0239 t2 || capture.tiff" + sSensor + sDone;
+            << false << 1 << "AR0239" << QByteArray("t2") << "capture.tiff" << false << false << sensor
+            << sDone;
     }
 
     void capture()
     {
-        QFETCH(QString, row);
-        const QStringList fields = row.split(" || ");
-        const bool bDialog = row.startsWith("dialog"), bDiskFull = row.contains("too large");
-        m_sSkippedBuffer = fields.at(0).section(' ', 3, 3).toUtf8();
+        QFETCH(bool, bDialog);
+        QFETCH(int, nMux);
+        QFETCH(QString, sSensor);
+        QFETCH(QByteArray, skipped);
+        QFETCH(QString, sBaseName);
+        QFETCH(bool, bDate);
+        QFETCH(bool, bDiskFull);
+        QFETCH(QStringList, files);
+        QFETCH(QString, sBoxes);
+        const bool bFailed = sBoxes.endsWith("Failed!");
+        m_sSkippedBuffer = skipped;
         QVERIFY(Establish(*m_pWindow));
         // A full disk must leave the files of an earlier capture as they were.
         QDir folder(m_dir.path());
         for (const QString& sFile : folder.entryList(QDir::Files))
             QVERIFY(folder.remove(sFile));
-        for (const QString& sFile : fields.at(2).split(' ', Qt::SkipEmptyParts))
+        for (const QString& sFile : files)
             QVERIFY(!bDiskFull || WriteFile(folder.filePath(sFile), ExpectedCaptureBytes(sFile)));
         // The device's upload of a buffer while no capture is pending.
         if (!m_sSkippedBuffer.isEmpty())
             m_device.publish("/hdr/capture/upload/" + m_sSkippedBuffer, "stale");
-        m_pWindow->DataUpdate("params_config", "", "", "sensor_type",
-            Record("{\"model\":\"" + row.section(' ', 2, 2).toUtf8() + "\"}"));
+        m_pWindow->DataUpdate(
+            "params_config", "", "", "sensor_type", Record("{\"model\":\"" + sSensor.toUtf8() + "\"}"));
         auto* pDialog = m_pWindow->findChild<CaptureDialog*>();
-        Widget<QLineEdit>(pDialog, "baseFileNameLineEdit")->setText(fields.at(1).section(' ', 0, 0));
-        Widget<QAbstractButton>(pDialog, "appendDateCheckBox")->setChecked(fields.at(1).endsWith(" date"));
-        m_captureOutcome = row.contains("Failed") ? "255" : "0";
-        m_closer.m_onDialog = [&row](QDialog* pDialog) {
-            Click(pDialog, row.section(' ', 1, 1) == "2" ? "hdmiRadioButton" : "ldrRadioButton");
+        Widget<QLineEdit>(pDialog, "baseFileNameLineEdit")->setText(sBaseName);
+        Widget<QAbstractButton>(pDialog, "appendDateCheckBox")->setChecked(bDate);
+        m_captureOutcome = bFailed ? "255" : "0";
+        m_closer.m_onDialog = [nMux](QDialog* pDialog) {
+            Click(pDialog, nMux == 2 ? "hdmiRadioButton" : "ldrRadioButton");
             Click(pDialog, "captureButton");
         };
         QVERIFY(InboundHandled(*m_pWindow));
@@ -581,18 +604,17 @@ private slots:
         if (bDialog)
             QMetaObject::invokeMethod(m_pWindow, "on_captureDlgButton_clicked");
         else
-            m_device.publish("/hdr/status/parameters",
-                "{\"capture\":{\"value\":" + row.section(' ', 1, 1).toUtf8() + "}}");
+            m_device.publish(
+                "/hdr/status/parameters", "{\"capture\":{\"value\":" + QByteArray::number(nMux) + "}}");
         // The device reports the outcome twice; the second report finds no capture pending: no box, no file.
-        QTRY_COMPARE(m_closer.summary(), fields.at(3));
+        QTRY_COMPARE(m_closer.summary(), sBoxes);
         QVERIFY(InboundHandled(*m_pWindow));
         LimitFileSize(RLIM_INFINITY);
-        QCOMPARE(m_closer.summary(), fields.at(3));
-        QVERIFY(!bDialog || pDialog->result() == int(row.contains("Failed")));
+        QCOMPARE(m_closer.summary(), sBoxes);
+        QVERIFY(!bDialog || pDialog->result() == int(bFailed));
         QStringList written = folder.entryList(QDir::Files);
         QCOMPARE(
-            written.replaceInStrings(QRegularExpression("_\\d{4}(_\\d\\d){2}_\\d{6}"), "_<date>").join(" "),
-            fields.at(2));
+            written.replaceInStrings(QRegularExpression("_\\d{4}(_\\d\\d){2}_\\d{6}"), "_<date>"), files);
         for (const QString& sFile : folder.entryList(QDir::Files))
             QCOMPARE(ReadFile(folder.filePath(sFile)), ExpectedCaptureBytes(sFile));
     }

@@ -108,7 +108,7 @@ private slots:
         MainWindow window;
         window.SetFileDialogs(
             nullptr, [&sPath](QWidget*, const QString&, const QString&, const QString&) { return sPath; });
-        QVERIFY(Establish(window));
+        QVERIFY(Establish(window, m_broker, m_device));
 
         QFile reader(sFolder + "/params.json");
         QVERIFY(!bHeldOpen || reader.open(QIODevice::ReadOnly));
@@ -134,20 +134,6 @@ private slots:
     }
 
 private:
-    // Connects the window to the test's broker and plays the device's report of itself until the window
-    // shows the connection established.
-    bool Establish(MainWindow& window)
-    {
-        ClickConnect(window, m_broker);
-        return QTest::qWaitFor(
-            [&] {
-                m_device.publish(
-                    "/hdr/status/parameters/connection", R"({"connection_status":{"value":"active"}})");
-                return QTest::qWaitFor([&] { return Text(&window, "btnConnect") == "Disconnect"; }, 200);
-            },
-            15000);
-    }
-
     // Save, then the device's upload; true once the window has handled it (the device's next log line shows).
     bool Upload(MainWindow& window, const QByteArray& payload)
     {

@@ -13,28 +13,7 @@ namespace {
 const QString kUser = "engineer";
 // Looked for in every file the window writes and in everything it says.
 const QString kPassword = "Kv7-swordfish";
-const QString kFailed
-    = "Connection Status | Connection to MQTT Broker failed.\nPlease check the MQTT broker/Kavro device";
-const QString kAborted = "Connection Status | Connection to MQTT Broker aborted.";
-const QString kTerminated = "Connection Status | Connection to MQTT Broker terminated.";
 const QString kNoKeyStore = "No key store is available (";
-
-QString AppFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/"
-        + QCoreApplication::applicationName();
-}
-
-QByteArray ReadFile(const QString& sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString Text(const QWidget* pWindow, const char* sName)
-{
-    return Widget<QAbstractButton>(pWindow, sName)->text();
-}
 
 QStringList s_messages;
 QtMessageHandler s_previousHandler = nullptr;
@@ -106,7 +85,7 @@ private slots:
         QVERIFY(WriteSettingsFile(
             { { "url", url }, { "port", QString::number(m_broker.port()) }, { "ca_file", caFile } }));
         MainWindow window;
-        Click(window, "btnConnect");
+        Click(&window, "btnConnect");
         QTRY_COMPARE(m_closer.summary(), kFailed);
         QCOMPARE(PaneLines(&window).filter("Secure connection failed: "),
             QStringList { "Secure connection failed: " + reason });
@@ -123,17 +102,17 @@ private slots:
         s_messages.clear();
         {
             MainWindow window;
-            m_answers = QStringList { kUser + " wrong remember", kUser + " " + kPassword };
-            Click(window, "btnConnect");
+            m_answers = { { kUser, "wrong", true }, { kUser, kPassword, false } };
+            Click(&window, "btnConnect");
             QTRY_COMPARE_WITH_TIMEOUT(Text(&window, "btnConnect"), "Disconnect", 15000);
             QCOMPARE(m_dialogs.replaceInStrings(QRegularExpression(", can.*"), ""),
                 QStringList({ "[] asked", "[engineer] refused" }));
             QTRY_COMPARE(PaneLines(&window).filter(kNoKeyStore).size(), 1);
 
             m_dialogs.clear();
-            Click(window, "btnConnect");
+            Click(&window, "btnConnect");
             QTRY_COMPARE(m_closer.summary(), kTerminated);
-            Click(window, "btnConnect");
+            Click(&window, "btnConnect");
             QTRY_COMPARE(m_closer.summary(), kTerminated + "\n" + kAborted);
             QCOMPARE(m_dialogs, QStringList { "[engineer] asked, cannot remember" });
             QCOMPARE(Text(&window, "btnConnect"), "Connect");
@@ -141,8 +120,7 @@ private slots:
             QVERIFY(!PaneLines(&window).join('\n').contains(kPassword));
         }
         const QJsonObject address
-            = QJsonDocument::fromJson(ReadFile(AppFolder() + "/UCControlConfig.json"))["broker_address"]
-                  .toObject();
+            = QJsonDocument::fromJson(ReadFile(SettingsPath()))["broker_address"].toObject();
         QCOMPARE(address.keys(), QStringList({ "ca_file", "port", "url", "username" }));
         QCOMPARE(address["username"].toString(), kUser);
         for (QDirIterator it(QDir::homePath(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
@@ -162,8 +140,8 @@ private slots:
         {
             MainWindow window;
             window.SetPasswordStore(std::make_unique<MemoryPasswordStore>(pPasswords));
-            m_answers = QStringList { kUser + " wrong remember", kUser + " " + kPassword + " remember" };
-            Click(window, "btnConnect");
+            m_answers = { { kUser, "wrong", true }, { kUser, kPassword, true } };
+            Click(&window, "btnConnect");
             QTRY_COMPARE_WITH_TIMEOUT(Text(&window, "btnConnect"), "Disconnect", 15000);
             QCOMPARE(
                 m_dialogs, QStringList({ "[] asked, can remember", "[engineer] refused, can remember" }));
@@ -175,34 +153,40 @@ private slots:
         MemoryPasswordStore* pHeld = pStore.get();
         window.SetPasswordStore(std::move(pStore));
         m_dialogs.clear();
-        Click(window, "btnConnect");
+        Click(&window, "btnConnect");
         QTRY_COMPARE_WITH_TIMEOUT(Text(&window, "btnConnect"), "Disconnect", 15000);
         QCOMPARE(m_dialogs, QStringList());
-        Click(window, "btnConnect");
+        Click(&window, "btnConnect");
         QTRY_COMPARE(m_closer.summary(), kTerminated);
 
         pPasswords->insert(sKey, "stale");
-        m_answers = QStringList { kUser + " " + kPassword };
-        Click(window, "btnConnect");
+        m_answers = { { kUser, kPassword, false } };
+        Click(&window, "btnConnect");
         QTRY_COMPARE_WITH_TIMEOUT(Text(&window, "btnConnect"), "Disconnect", 15000);
         QCOMPARE(m_dialogs, QStringList { "[engineer] refused, can remember" });
         QVERIFY(pPasswords->isEmpty());
-        Click(window, "btnConnect");
+        Click(&window, "btnConnect");
         QTRY_COMPARE(Text(&window, "btnConnect"), "Connect");
 
         m_closer.clear();
         pHeld->m_bHold = true;
-        Click(window, "btnConnect");
+        Click(&window, "btnConnect");
         QCOMPARE(Text(&window, "btnConnect"), "Abort");
-        Click(window, "btnConnect");
+        Click(&window, "btnConnect");
         QCOMPARE(m_closer.summary(), kAborted);
         QCOMPARE(Text(&window, "btnConnect"), "Connect");
         QVERIFY(PaneLines(&window).filter(kNoKeyStore).isEmpty());
     }
 
 private:
-    // Answers the credentials dialog with the next of m_answers: "<user> <password> [remember]", or cancels
-    // when there is none.
+    struct Answer
+    {
+        QString sUser;
+        QString sPassword;
+        bool bRemember;
+    };
+
+    // Answers the credentials dialog with the next of m_answers, or cancels when there is none.
     void AnswerDialog(QDialog* pDialog)
     {
         auto* pUserName = Widget<QLineEdit>(pDialog, "leUserName");
@@ -215,10 +199,10 @@ private:
             pDialog->reject();
             return;
         }
-        const QStringList answer = m_answers.takeFirst().split(' ');
-        pUserName->setText(answer.value(0));
-        Widget<QLineEdit>(pDialog, "lePassword")->setText(answer.value(1));
-        pRemember->setChecked(answer.value(2) == "remember");
+        const Answer answer = m_answers.takeFirst();
+        pUserName->setText(answer.sUser);
+        Widget<QLineEdit>(pDialog, "lePassword")->setText(answer.sPassword);
+        pRemember->setChecked(answer.bRemember);
         Widget<QDialogButtonBox>(pDialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
     }
     QJsonObject Address() const
@@ -226,13 +210,12 @@ private:
         return { { "url", "mqtts://127.0.0.1" }, { "port", QString::number(m_broker.port()) },
             { "ca_file", m_secrets.caFile() } };
     }
-    void Click(const QWidget& window, const char* sName) { Widget<QAbstractButton>(&window, sName)->click(); }
 
     TestSecrets m_secrets;
     MosquittoBroker m_broker;
     QMqttClient m_device;
     ModalBoxCloser m_closer;
-    QStringList m_answers;
+    QList<Answer> m_answers;
     QStringList m_dialogs;
 };
 

@@ -23,6 +23,13 @@
 #include <sys/resource.h>
 #endif
 
+// The boxes of the connection panel, as "title | text".
+const QString kCheck = QStringLiteral("Please check the MQTT broker/Kavro device");
+const QString kAborted = QStringLiteral("Connection Status | Connection to MQTT Broker aborted.");
+const QString kTerminated = QStringLiteral("Connection Status | Connection to MQTT Broker terminated.");
+const QString kFailed = "Connection Status | Connection to MQTT Broker failed.\n" + kCheck;
+const QString kLost = "Connection Alert | Disconnected from MQTT broker" + kCheck;
+
 // Plays the camera in window tests: a second MQTT client on the test's broker that publishes what the
 // device would and records the messages it receives.
 class TestDevice
@@ -64,6 +71,31 @@ public:
     }
     QList<Message> messages() const { return m_messages; }
     void clear() { m_messages.clear(); }
+
+    // The payload of the last message on the topic; empty if none came.
+    QByteArray last(const QString& sTopic) const
+    {
+        for (auto it = m_messages.crbegin(); it != m_messages.crend(); ++it) {
+            if (it->topic == sTopic)
+                return it->payload;
+        }
+        return QByteArray();
+    }
+    // The value in the camera's last status report of the parameter.
+    QJsonValue reported(const QString& sName) const
+    {
+        return QJsonDocument::fromJson(last("/hdr/status/parameters/" + sName))[sName]["value"];
+    }
+    // The payloads of what the panels have published, in order.
+    QStringList commands() const
+    {
+        QStringList commands;
+        for (const Message& message : m_messages) {
+            if (message.topic.startsWith("/hdr/set/"))
+                commands << message.payload;
+        }
+        return commands;
+    }
     QMqttClient& client() { return m_client; }
 
 private:
@@ -197,9 +229,32 @@ inline void EmptyTextView(QPlainTextEdit* pEdit)
         delete pOld;
 }
 
+inline QString SettingsPath() { return AppFolder() + "/UCControlConfig.json"; }
+
+// The start of the box for a settings file that does not parse (the parser's reason follows), and of the
+// box for one that cannot be saved.
+inline QString LoadErrorBox()
+{
+    return "Load Configuration | \n\nError loading config json file:\n\n" + SettingsPath() + "\n\n";
+}
+inline QString SaveErrorBox()
+{
+    return "Save Configuration | Error opening config json file to save:\n\n" + SettingsPath();
+}
+
+// True if the boxes shown are as many as expected and each starts with the text expected for it.
+inline bool BoxesStartWith(const QStringList& boxes, const QStringList& expected)
+{
+    for (int i = 0; i < boxes.size() && boxes.size() == expected.size(); ++i) {
+        if (!boxes.at(i).startsWith(expected.at(i)))
+            return false;
+    }
+    return boxes.size() == expected.size();
+}
+
 // The settings file that windows read from now on, holding the broker address given and nothing else.
 inline bool WriteSettingsFile(const QJsonObject& brokerAddress)
 {
-    return WriteFile(AppFolder() + "/UCControlConfig.json",
-        QJsonDocument(QJsonObject { { "broker_address", brokerAddress } }).toJson());
+    return WriteFile(
+        SettingsPath(), QJsonDocument(QJsonObject { { "broker_address", brokerAddress } }).toJson());
 }

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QtTest>
+#include <functional>
 #include <list>
 
 // A panel of controls, each registered under its parameter name and watched through the string signature
@@ -36,24 +37,17 @@ struct Panel
         Add(new CMultiOption(pGroup, "freq", freqs, 0u, true, false));
         Add(new CComboBoxOption(m_pComboBox, "mode", modes, 0u, true, false));
     }
-    // "<slider width, 0: no slider> <min> <max> <start value> <spin-box decimals>"
-    void AddSlider(const QStringList& setup)
+    // A slider control "g" on a slider of the width (none for 0) and a spin box of the decimals.
+    void AddSlider(int nWidth, double dMin, double dMax, double dStart, int nDecimals)
     {
-        m_pSlider->resize(setup[0].toInt(), 20);
+        m_pSlider->resize(nWidth, 20);
         m_pSlider->setValue(42); // where a slider the control does not own stays
-        m_pSpinBox->setDecimals(setup[4].toInt());
-        auto* pControl = new CDoubleSliderSpinBox(setup[0] == "0" ? nullptr : m_pSlider, m_pSpinBox, "g",
-            setup[3].toDouble(), setup[1].toDouble(), setup[2].toDouble(), 0.0, true, false);
+        m_pSpinBox->setDecimals(nDecimals);
+        auto* pControl = new CDoubleSliderSpinBox(
+            nWidth ? m_pSlider : nullptr, m_pSpinBox, "g", dStart, dMin, dMax, 0.0, true, false);
         Add(pControl);
-        QCOMPARE(m_pSlider->hasTracking(), setup[0] == "0");
-        pControl->SetValue(setup[3].toDouble());
-    }
-    // As the window applies bounds from a status report.
-    void SetBounds(double minValue, double maxValue)
-    {
-        m_controls["g"]->m_minValue = minValue;
-        m_controls["g"]->m_maxValue = maxValue;
-        m_controls["g"]->UpdateRange();
+        QCOMPARE(m_pSlider->hasTracking(), nWidth == 0);
+        pControl->SetValue(dStart);
     }
     void Add(CControlBase* pControl)
     {
@@ -65,6 +59,15 @@ struct Panel
         else
             m_spies.emplace_back(pControl, SIGNAL(ValueChanged(QString, quint32, bool)));
     }
+    // Every ValueChanged so far, its arguments separated by spaces.
+    QStringList Emitted() const
+    {
+        QStringList emitted;
+        for (const QSignalSpy& spy : m_spies)
+            for (const QList<QVariant>& args : spy)
+                emitted << QVariant(args).toStringList().join(' ');
+        return emitted;
+    }
 
     QWidget m_widget;
     QComboBox* m_pComboBox = new QComboBox(&m_widget);
@@ -74,89 +77,148 @@ struct Panel
     std::list<QSignalSpy> m_spies;
 };
 
+using Action = std::function<void(Panel&)>;
+
+namespace {
+
+Action Slide(int nPosition)
+{
+    return [nPosition](Panel& panel) { panel.m_pSlider->setValue(nPosition); };
+}
+Action Spin(double dValue)
+{
+    return [dValue](Panel& panel) { panel.m_pSpinBox->setValue(dValue); };
+}
+Action Width(int nWidth)
+{
+    return [nWidth](Panel& panel) { panel.m_pSlider->resize(nWidth, 20); };
+}
+// New bounds, as the window applies them from a status report.
+Action Bounds(double dMin, double dMax)
+{
+    return [dMin, dMax](Panel& panel) {
+        panel.m_controls["g"]->m_minValue = dMin;
+        panel.m_controls["g"]->m_maxValue = dMax;
+        panel.m_controls["g"]->UpdateRange();
+    };
+}
+// A value from the device.
+Action Set(const QString& sParam, double dValue)
+{
+    return [sParam, dValue](Panel& panel) { panel.m_controls[sParam]->SetValue(dValue); };
+}
+Action Click(const QString& sText)
+{
+    return [sText](Panel& panel) {
+        for (QAbstractButton* pButton : panel.m_widget.findChildren<QAbstractButton*>())
+            if (pButton->text() == sText)
+                pButton->click();
+    };
+}
+Action Pick(int nIndex)
+{
+    return [nIndex](Panel& panel) { panel.m_pComboBox->setCurrentIndex(nIndex); };
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Action)
+
 class TestControls : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // Actions: make <slider width, 0: no slider> <min> <max> <start value> <spin-box decimals>, slide <pos>,
-    // spin <value>, width <slider width>, bounds <min> <max>, set <param> <value>, click <text>, pick
-    // <index>.
-    // "<actions> | <signals emitted> | [=<slider control's value> @<slider position>] <checked buttons>
-    // <current combo-box item>"
-    void controls_data()
+    // A slider control made on a slider of nWidth (0: spin box only) with its bounds, start value and the
+    // spin box's decimals; after the actions, its signals, its value and the slider's position.
+    void slider_data()
     {
-        QTest::addColumn<QString>("row");
-        QTest::newRow("release where the value is") << "make 200 -12 0 -6 2, slide 100 |  | =-6 @100 Mid";
-        QTest::newRow("release elsewhere")
-            << "make 300 -1.5 0 -0.75 2, slide 100 | g -1 false | =-1 @100 Mid";
-        QTest::newRow("more decimals than shown")
-            << "make 300 -1.5 0 -0.75 2, slide 101 | g -0.99 true, g -0.995 false | =-0.99 @102 Mid";
-        QTest::newRow("spin box within 0.001") << "make 300 0 0.01 0 4, spin 0.001 |  | =0 @0 Mid";
-        QTest::newRow("spin box beyond 0.001")
-            << "make 300 0 0.01 0 4, spin 0.0011 | g 0.0011 true | =0.0011 @33 Mid";
-        QTest::newRow("device value shown exactly") << "make 300 0 10 5 2, set g 2.5 |  | =2.5 @75 Mid";
-        QTest::newRow("device value rounded")
-            << "make 300 0 10 5 2, set g 1.2345 | g 1.23 true | =1.23 @37 Mid";
-        QTest::newRow("device value far below") << "make 300 0 1 0.5 2, set g -1e300 | g 0 true | =0 @0 Mid";
-        QTest::newRow("equal bounds") << "make 300 5 5 5 2, set g 5 |  | =5 @0 Mid";
-        QTest::newRow("spin box only") << "make 0 0 16 14.5 2, spin 13.5 | g 13.5 true | =13.5 @42 Mid";
+        QTest::addColumn<QList<int>>("slider"); // width, spin-box decimals
+        QTest::addColumn<QList<double>>("bounds"); // minimum, maximum, start value
+        QTest::addColumn<QList<Action>>("actions");
+        QTest::addColumn<QStringList>("emitted");
+        QTest::addColumn<double>("dValue");
+        QTest::addColumn<int>("nPosition");
+        const auto row = [](const char* sTag, int nWidth, QList<double> bounds, int nDecimals,
+                             QList<Action> actions, QStringList emitted, double dValue, int nPosition) {
+            QTest::newRow(sTag) << QList<int> { nWidth, nDecimals } << bounds << actions << emitted << dValue
+                                << nPosition;
+        };
+        row("release where the value is", 200, { -12, 0, -6 }, 2, { Slide(100) }, {}, -6, 100);
+        row("release elsewhere", 300, { -1.5, 0, -0.75 }, 2, { Slide(100) }, { "g -1 false" }, -1, 100);
+        row("more decimals than shown", 300, { -1.5, 0, -0.75 }, 2, { Slide(101) },
+            { "g -0.99 true", "g -0.995 false" }, -0.99, 102);
+        row("spin box within 0.001", 300, { 0, 0.01, 0 }, 4, { Spin(0.001) }, {}, 0, 0);
+        row("spin box beyond 0.001", 300, { 0, 0.01, 0 }, 4, { Spin(0.0011) }, { "g 0.0011 true" }, 0.0011,
+            33);
+        row("device value shown exactly", 300, { 0, 10, 5 }, 2, { Set("g", 2.5) }, {}, 2.5, 75);
+        row("device value rounded", 300, { 0, 10, 5 }, 2, { Set("g", 1.2345) }, { "g 1.23 true" }, 1.23, 37);
+        row("device value far below", 300, { 0, 1, 0.5 }, 2, { Set("g", -1e300) }, { "g 0 true" }, 0, 0);
+        row("equal bounds", 300, { 5, 5, 5 }, 2, { Set("g", 5) }, {}, 5, 0);
+        row("spin box only", 0, { 0, 16, 14.5 }, 2, { Spin(13.5) }, { "g 13.5 true" }, 13.5, 42);
         // New bounds from the device, or a new slider width, clamp the widgets: that is nobody's edit.
-        QTest::newRow("bounds clamp the spin box") << "make 300 -8 8 0 2, bounds 2 8 |  | =0 @0 Mid";
-        QTest::newRow("bounds, then the device's value")
-            << "make 300 -8 8 0 2, bounds 2 8, set g 5 |  | =5 @150 Mid";
-        QTest::newRow("narrower slider") << "make 300 0 10 5 2, width 100, bounds 0 10 |  | =5 @50 Mid";
-        QTest::newRow("wider slider") << "make 100 0 10 5 2, width 300, bounds 0 10 |  | =5 @150 Mid";
-
-        QTest::newRow("check box") << "click awb, click awb | awb true, awb false | Mid";
-        QTest::newRow("push button") << "click push, click push | push false, push false | Mid";
-        QTest::newRow("boolean from device") << "set awb 1 |  | awb Mid";
-        QTest::newRow("binary") << "set nr 5, click nr, click nr | nr 0 false, nr 1 false | nr Mid";
-        QTest::newRow("radio from device") << "set freq 60, set freq 55 |  | hz60 Mid";
-        QTest::newRow("radio clicks") << "click hz50, click hz50 | freq 50 false, freq 50 false | hz50 Mid";
-        QTest::newRow("combo box from device") << "set mode 5, set mode 4 |  | High";
-        QTest::newRow("combo box selection") << "set mode 5, pick 0, pick 0 | mode 1 false | Low";
+        row("bounds clamp the spin box", 300, { -8, 8, 0 }, 2, { Bounds(2, 8) }, {}, 0, 0);
+        row("bounds, then the device's value", 300, { -8, 8, 0 }, 2, { Bounds(2, 8), Set("g", 5) }, {}, 5,
+            150);
+        row("narrower slider", 300, { 0, 10, 5 }, 2, { Width(100), Bounds(0, 10) }, {}, 5, 50);
+        row("wider slider", 100, { 0, 10, 5 }, 2, { Width(300), Bounds(0, 10) }, {}, 5, 150);
     }
-    void controls()
+    void slider()
     {
-        QFETCH(QString, row);
-        const QStringList parts = row.split(" | ");
+        QFETCH(QList<int>, slider);
+        QFETCH(QList<double>, bounds);
+        QFETCH(QList<Action>, actions);
+        QFETCH(QStringList, emitted);
+        QFETCH(double, dValue);
+        QFETCH(int, nPosition);
         Panel panel;
+        panel.AddSlider(slider[0], bounds[0], bounds[1], bounds[2], slider[1]);
+        for (const Action& act : actions)
+            act(panel);
+        QCOMPARE(panel.Emitted(), emitted);
+        QCOMPARE(panel.m_controls["g"]->m_value.toDouble(), dValue);
+        QCOMPARE(panel.m_pSlider->value(), nPosition);
+    }
 
-        for (const QString& sAction : parts[0].split(", ")) {
-            const QStringList words = sAction.split(' ');
-            if (words[0] == "make")
-                panel.AddSlider(words.mid(1));
-            else if (words[0] == "slide")
-                panel.m_pSlider->setValue(words[1].toInt());
-            else if (words[0] == "width")
-                panel.m_pSlider->resize(words[1].toInt(), 20);
-            else if (words[0] == "bounds")
-                panel.SetBounds(words[1].toDouble(), words[2].toDouble());
-            else if (words[0] == "spin")
-                panel.m_pSpinBox->setValue(words[1].toDouble());
-            else if (words[0] == "pick")
-                panel.m_pComboBox->setCurrentIndex(words[1].toInt());
-            else if (words[0] == "set")
-                panel.m_controls[words[1]]->SetValue(words[2].toDouble());
-            for (QAbstractButton* pButton : panel.m_widget.findChildren<QAbstractButton*>())
-                if (words[0] == "click" && pButton->text() == words[1])
-                    pButton->click();
-        }
-
-        QStringList emitted, state;
-        for (const QSignalSpy& spy : panel.m_spies)
-            for (const QList<QVariant>& args : spy)
-                emitted << QVariant(args).toStringList().join(' ');
-        if (panel.m_controls.contains("g"))
-            state << QString("=%1 @%2")
-                         .arg(panel.m_controls["g"]->m_value.toDouble())
-                         .arg(panel.m_pSlider->value());
+    // The buttons, the radio group and the combo box: after the actions, the signals, the checked buttons
+    // and the combo box's item.
+    void options_data()
+    {
+        QTest::addColumn<QList<Action>>("actions");
+        QTest::addColumn<QStringList>("emitted");
+        QTest::addColumn<QStringList>("checked");
+        QTest::addColumn<QString>("sItem");
+        const auto row = [](const char* sTag, QList<Action> actions, QStringList emitted, QStringList checked,
+                             const char* sItem) {
+            QTest::newRow(sTag) << actions << emitted << checked << QString(sItem);
+        };
+        row("check box", { Click("awb"), Click("awb") }, { "awb true", "awb false" }, {}, "Mid");
+        row("push button", { Click("push"), Click("push") }, { "push false", "push false" }, {}, "Mid");
+        row("boolean from device", { Set("awb", 1) }, {}, { "awb" }, "Mid");
+        row("binary", { Set("nr", 5), Click("nr"), Click("nr") }, { "nr 0 false", "nr 1 false" }, { "nr" },
+            "Mid");
+        row("radio from device", { Set("freq", 60), Set("freq", 55) }, {}, { "hz60" }, "Mid");
+        row("radio clicks", { Click("hz50"), Click("hz50") }, { "freq 50 false", "freq 50 false" },
+            { "hz50" }, "Mid");
+        row("combo box from device", { Set("mode", 5), Set("mode", 4) }, {}, {}, "High");
+        row("combo box selection", { Set("mode", 5), Pick(0), Pick(0) }, { "mode 1 false" }, {}, "Low");
+    }
+    void options()
+    {
+        QFETCH(QList<Action>, actions);
+        QFETCH(QStringList, emitted);
+        QFETCH(QStringList, checked);
+        QFETCH(QString, sItem);
+        Panel panel;
+        for (const Action& act : actions)
+            act(panel);
+        QStringList checkedNow;
         for (QAbstractButton* pButton : panel.m_widget.findChildren<QAbstractButton*>())
-            state << (pButton->isChecked() ? pButton->text() : QString());
-        state << panel.m_pComboBox->currentText();
-        state.removeAll(QString());
-        QCOMPARE(emitted.join(", ") + " | " + state.join(' '), parts[1] + " | " + parts[2]);
+            if (pButton->isChecked())
+                checkedNow << pButton->text();
+        QCOMPARE(panel.Emitted(), emitted);
+        QCOMPARE(checkedNow, checked);
+        QCOMPARE(panel.m_pComboBox->currentText(), sItem);
     }
 };
 

@@ -1,10 +1,8 @@
 #include "dialogs/capturedialog.h"
-#include "dialogs/configdatadlg.h"
 
 #include <QAbstractButton>
 #include <QDir>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QtTest>
 
 class TestDialogs : public QObject
@@ -12,77 +10,107 @@ class TestDialogs : public QObject
     Q_OBJECT
 
 private slots:
-    // "<actions> | <what they showed>". A word in capitals clicks the button whose text starts with it; a
-    // capture shows the path it starts (1 sensor, 2 HDMI), "name <suffix>" the capture file name, "state" the
-    // texts of the disabled widgets.
-    void captureDialog_data()
+    // The capture file names: the base name typed (null: the default name is kept; empty: unlocked, nothing
+    // typed), the default name ticked again after typing, the date appended, and the buffer's suffix.
+    void captureFileName_data()
     {
-        QTest::addColumn<QString>("row");
-        QTest::newRow("default name") << "name T1 | capture_T1";
-        QTest::newRow("no extension") << "Default, type shot, name META | shot_META";
-        QTest::newRow("folder part dropped") << "Default, type ../sub/shot.tiff, name T1 | shot_T1";
+        QTest::addColumn<QString>("sTyped");
+        QTest::addColumn<bool>("bRelocked");
+        QTest::addColumn<bool>("bDate");
+        QTest::addColumn<QString>("sSuffix");
+        QTest::addColumn<QString>("sExpected");
+        QTest::newRow("default name") << QString() << false << false << "T1"
+                                      << "capture_T1";
+        QTest::newRow("own name, nothing typed") << "" << false << false << "T1"
+                                                 << "capture_T1";
+        QTest::newRow("no extension") << "shot" << false << false << "META"
+                                      << "shot_META";
+        QTest::newRow("folder part dropped") << "../sub/shot.tiff" << false << false << "T1"
+                                             << "shot_T1";
 #ifdef Q_OS_WIN
         // Typed the Windows way: a drive letter and backslashes make folder parts as well.
-        QTest::newRow("drive and backslashes") << "Default, type C:\\shots\\shot.tiff, name T1 | shot_T1";
-        QTest::newRow("relative, backslashes") << "Default, type ..\\sub\\shot.tiff, name T2 | shot_T2";
+        QTest::newRow("drive and backslashes") << "C:\\shots\\shot.tiff" << false << false << "T1"
+                                               << "shot_T1";
+        QTest::newRow("relative, backslashes") << "..\\sub\\shot.tiff" << false << false << "T2"
+                                               << "shot_T2";
 #endif
-        QTest::newRow("date of the capture") << "Append, Capture, name T3 | 1 capture_T3_<time>";
-        QTest::newRow("sensor, pressed twice") << "Capture, Capture, state | 1 capture.tiff Capture";
-        QTest::newRow("hdmi") << "HDMI, Capture | 2";
-        QTest::newRow("neither path checked") << "neither, Capture, state | capture.tiff";
-        QTest::newRow("next run") << "Capture, ldr-on, state | 1 capture.tiff";
-        QTest::newRow("sensor path unavailable") << "ldr-off, state, Capture | capture.tiff Sensor 2";
-        QTest::newRow("own name") << "Default, state, name T1 | capture_T1";
-        QTest::newRow("relocked") << "Default, type x, Default, state, name T | capture.tiff capture_T";
+        QTest::newRow("relocked") << "x" << true << false << "T"
+                                  << "capture_T";
+        QTest::newRow("date of the capture") << QString() << false << true << "T3"
+                                             << "capture_T3_<time>";
     }
-    void captureDialog()
+    void captureFileName()
     {
-        QFETCH(QString, row);
-        const QStringList parts = row.split(" | ");
+        QFETCH(QString, sTyped);
+        QFETCH(bool, bRelocked);
+        QFETCH(bool, bDate);
+        QFETCH(QString, sSuffix);
+        QFETCH(QString, sExpected);
         CaptureDialog dialog;
-        QStringList seen;
-        connect(&dialog, &CaptureDialog::startCapture,
-            [&seen](int nMuxSel) { seen << QString::number(nMuxSel); });
-        auto* pSensor = dialog.findChild<QAbstractButton*>("ldrRadioButton");
         auto* pName = dialog.findChild<QLineEdit*>("baseFileNameLineEdit");
-
-        for (const QString& sAction : parts[0].split(", ")) {
-            if (sAction == "neither") {
-                pSensor->setAutoExclusive(false);
-                pSensor->setChecked(false);
-            } else if (sAction.startsWith("ldr")) {
-                dialog.SetLdrDisabled(sAction == "ldr-off");
-            } else if (sAction.startsWith("type")) {
-                pName->selectAll();
-                QTest::keyClicks(pName, sAction.section(' ', 1));
-            } else if (sAction == "state") {
-                for (QWidget* pWidget : dialog.findChildren<QWidget*>())
-                    seen << (pWidget->isEnabled() ? QString() : pWidget->property("text").toString());
-            } else if (sAction.startsWith("name")) {
-                seen << dialog.MakeFileName(sAction.section(' ', 1)).mid(QDir::currentPath().size() + 1);
-                seen.last().replace(QRegularExpression("\\d{4}(_\\d\\d){2}_\\d{6}$"), "<time>");
-            }
-            for (QAbstractButton* pButton : dialog.findChildren<QAbstractButton*>())
-                if (sAction.at(0).isUpper() && pButton->text().startsWith(sAction))
-                    pButton->click();
+        auto* pDefault = dialog.findChild<QAbstractButton*>("defaultNameCheckBox");
+        if (!sTyped.isNull()) {
+            pDefault->click();
+            pName->selectAll();
+            QTest::keyClicks(pName, sTyped);
         }
-        seen.removeAll(QString());
-        QCOMPARE(seen.join(' '), parts[1]);
+        if (bRelocked)
+            pDefault->click();
+        const bool bLocked = sTyped.isNull() || bRelocked;
+        QCOMPARE(pName->isEnabled(), !bLocked);
+        QVERIFY(!bLocked || pName->text() == "capture.tiff");
+        if (bDate) {
+            dialog.findChild<QAbstractButton*>("appendDateCheckBox")->click();
+            dialog.findChild<QAbstractButton*>("captureButton")->click();
+        }
+        QString sName = dialog.MakeFileName(sSuffix).mid(QDir::currentPath().size() + 1);
+        QCOMPARE(sName.replace(QRegularExpression("\\d{4}(_\\d\\d){2}_\\d{6}$"), "<time>"), sExpected);
     }
 
-    // Records appended while hidden stay in order after the user's own text, until a disconnect clears them.
-    void viewer()
+    // Capture asks for the path chosen (1 sensor, 2 HDMI) once and waits for the outcome; with no path
+    // chosen it asks for nothing. A sensor path made unavailable is not requested; made available again,
+    // the next capture may start.
+    void capturePath_data()
     {
-        ConfigDataDlg viewer;
-        auto* pText = viewer.findChild<QPlainTextEdit*>("teConfigData");
-        viewer.AppendText("gain\n{ \"disabled\": false }");
-        viewer.AppendText("gamma");
-        pText->moveCursor(QTextCursor::End);
-        QTest::keyClicks(pText, " note");
-        viewer.AppendText("offset");
-        QCOMPARE(pText->toPlainText(), QString("gain\n{ \"disabled\": false }\ngamma note\noffset"));
-        viewer.ClearText();
-        QCOMPARE(pText->toPlainText(), QString());
+        QTest::addColumn<QString>("sChosen"); // a radio button, or none
+        QTest::addColumn<bool>("bSensorUnavailable");
+        QTest::addColumn<bool>("bSensorBack");
+        QTest::addColumn<QList<int>>("started");
+        QTest::addColumn<bool>("bCaptureEnabled");
+        QTest::newRow("sensor, pressed twice")
+            << "ldrRadioButton" << false << false << QList<int> { 1 } << false;
+        QTest::newRow("hdmi") << "hdmiRadioButton" << false << false << QList<int> { 2 } << false;
+        QTest::newRow("neither path checked") << "" << false << false << QList<int>() << true;
+        QTest::newRow("next run") << "ldrRadioButton" << false << true << QList<int> { 1 } << true;
+        QTest::newRow("sensor path unavailable")
+            << "ldrRadioButton" << true << false << QList<int> { 2 } << false;
+    }
+    void capturePath()
+    {
+        QFETCH(QString, sChosen);
+        QFETCH(bool, bSensorUnavailable);
+        QFETCH(bool, bSensorBack);
+        QFETCH(QList<int>, started);
+        QFETCH(bool, bCaptureEnabled);
+        CaptureDialog dialog;
+        QList<int> seen;
+        connect(&dialog, &CaptureDialog::startCapture, [&seen](int nMuxSel) { seen << nMuxSel; });
+        auto* pSensor = dialog.findChild<QAbstractButton*>("ldrRadioButton");
+        auto* pCapture = dialog.findChild<QAbstractButton*>("captureButton");
+        if (sChosen.isEmpty()) {
+            pSensor->setAutoExclusive(false);
+            pSensor->setChecked(false);
+        } else {
+            dialog.findChild<QAbstractButton*>(sChosen)->click();
+        }
+        dialog.SetLdrDisabled(bSensorUnavailable);
+        QCOMPARE(pSensor->isEnabled(), !bSensorUnavailable);
+        pCapture->click();
+        pCapture->click();
+        if (bSensorBack)
+            dialog.SetLdrDisabled(false);
+        QCOMPARE(seen, started);
+        QCOMPARE(pCapture->isEnabled(), bCaptureEnabled);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "controls/sregisteredparam.h"
 #include "dialogs/capturedialog.h"
 #include "guitestmain.h"
 #include "modalboxcloser.h"
@@ -24,26 +25,6 @@
 
 namespace {
 
-// The widgets of the 36 parameter controls, in registration order, and the parameters of the spin boxes
-// among them, in the same order.
-const QStringList sControlWidgets = QStringLiteral(
-    "tonemapCB midBoostCB deltaEvCB accmCB unityButton sysFreq50RB sysFreq60RB "
-    "autoGainButton flipImageCB sensorGainSlider sensorGainSpinBox exposureSlider "
-    "exposureSpinBox brightnessSlider brightnessSpinBox gammaSlider gammaSpinBox detailSlider "
-    "detailSpinBox saturationSlider saturationSpinBox blueYellowSlider blueYellowSpinBox "
-    "greenRedSlider greenRedSpinBox blackFixSlider blackFixSpinBox vgCompSlider vgCompSpinBox "
-    "AESpeedSlider AESpeedSpinBox awbCB highlightsCmbBox autoExpCB longExpCB lfmExpCB "
-    "deltMaxSpinBox whtLvlSpinBox blkLvlSpinBox denoiseEnableCB yThreshSlider yThreshSpinBox "
-    "crcbThreshSlider crcbThreshSpinBox histoEnButton histoColorCmbBox histoFoiCmbBox "
-    "histoLocCmbBox wSlider wSpinBox blackLevelSlider blackLevelSpinBox")
-                                        .split(' ');
-const QStringList sNumbers
-    = QStringLiteral("aroGlobalGain manualTAms brightness gamma detail saturation blue/yellow green/red "
-                     "blackfix vgComp aeSpeed awbDeltaMax awbWhiteLevel awbBlackLevel yNoiseThresh "
-                     "crcbNoiseThresh w blackLevel")
-          .split(' ');
-// The control widgets of the parameters that the camera describes as read-only or disabled.
-const QStringList sLocked { "tonemapCB", "longExpCB", "lfmExpCB", "histoEnButton" };
 const QString sCheck = QStringLiteral("Please check the MQTT broker/Kavro device");
 
 } // namespace
@@ -92,6 +73,7 @@ private slots:
     // Nothing the camera reports is sent back to it.
     void controlsFollowTheCamera()
     {
+        QVERIFY(!RegisteredParams().empty());
         QTRY_COMPARE(Mismatches(), QStringList());
         QTRY_VERIFY(!PaneLines(m_pWindow.get()).filter(QRegularExpression("^kavro: exposure")).isEmpty());
 
@@ -181,49 +163,35 @@ private slots:
     }
 
 private:
-    // What the window has published, in order.
-    QStringList Commands() const
-    {
-        QStringList commands;
-        for (const TestDevice::Message& message : m_pTraffic->messages()) {
-            if (message.topic.startsWith("/hdr/set/"))
-                commands << message.payload;
-        }
-        return commands;
-    }
+    QStringList Commands() const { return m_pTraffic->commands(); }
     QString Text(const char* sButton) const { return Widget<QPushButton>(m_pWindow.get(), sButton)->text(); }
-    QByteArray Last(const QString& sTopic) const
-    {
-        const QList<TestDevice::Message> messages = m_pTraffic->messages();
-        for (auto it = messages.crbegin(); it != messages.crend(); ++it) {
-            if (it->topic == sTopic)
-                return it->payload;
-        }
-        return QByteArray();
-    }
-    // The value in the camera's last status report of the parameter.
-    QJsonValue Reported(const QString& sName) const
-    {
-        return QJsonDocument::fromJson(Last("/hdr/status/parameters/" + sName))[sName]["value"];
-    }
-    // Where the window differs from what the camera described and reported: a spin box's bounds or value,
-    // or a control widget's enabled state.
+    QByteArray Last(const QString& sTopic) const { return m_pTraffic->last(sTopic); }
+    QJsonValue Reported(const QString& sName) const { return m_pTraffic->reported(sName); }
+    // Where the window differs from what the camera described and reported: a parameter the camera does not
+    // describe, a spin box's bounds or value, or a control widget enabled where the camera describes its
+    // parameter read-only or disabled, or the other way round. The parameters and their widgets come from
+    // the window's registration table.
     QStringList Mismatches() const
     {
         QStringList problems;
-        const QStringList spinBoxes = sControlWidgets.filter("SpinBox");
-        for (int i = 0; i < sNumbers.size(); ++i) {
-            const auto* pSpinBox = Widget<QDoubleSpinBox>(m_pWindow.get(), qPrintable(spinBoxes.at(i)));
-            const QJsonValue param = m_description[sNumbers.at(i)];
+        for (const SRegisteredParam& param : RegisteredParams()) {
+            const QJsonValue description = m_description[param.sParamName];
+            if (description.isUndefined())
+                problems << param.sParamName + " unknown to the camera";
+            const bool bLocked = description["read-only"].toBool() || description["disabled"].toBool();
+            for (const QString& sWidget : param.widgetNames) {
+                if (Widget<QWidget>(m_pWindow.get(), qPrintable(sWidget))->isEnabled() == bLocked)
+                    problems << sWidget + " enabled";
+            }
+            if (!param.bNumber)
+                continue;
+            const auto* pSpinBox
+                = Widget<QDoubleSpinBox>(m_pWindow.get(), qPrintable(param.widgetNames.last()));
             const double dTolerance = 0.5 * qPow(10, -pSpinBox->decimals());
-            if (pSpinBox->minimum() != param["min-value"].toDouble()
-                || pSpinBox->maximum() != param["max-value"].toDouble()
-                || qAbs(pSpinBox->value() - Reported(sNumbers.at(i)).toDouble()) > dTolerance)
-                problems << spinBoxes.at(i);
-        }
-        for (const QString& sName : sControlWidgets) {
-            if (Widget<QWidget>(m_pWindow.get(), qPrintable(sName))->isEnabled() == sLocked.contains(sName))
-                problems << sName + " enabled";
+            if (pSpinBox->minimum() != description["min-value"].toDouble()
+                || pSpinBox->maximum() != description["max-value"].toDouble()
+                || qAbs(pSpinBox->value() - Reported(param.sParamName).toDouble()) > dTolerance)
+                problems << param.widgetNames.last();
         }
         return problems;
     }

@@ -22,17 +22,6 @@ const QString kUser = "engineer";
 const QString kPassword = "Kv7-swordfish";
 const QByteArray kLoadDefaults = R"({"load-defaults":{"value":true}})";
 
-QByteArray ReadFile(const QString& sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString Text(const QWidget* pWindow, const char* sButton)
-{
-    return Widget<QPushButton>(pWindow, sButton)->text();
-}
-
 // The window's spin box shows dValue, to its decimals.
 bool Shows(const QWidget* pWindow, const char* sSpinBox, double dValue)
 {
@@ -67,16 +56,10 @@ private slots:
         // It prints a line once it has announced itself.
         QVERIFY(m_camera.waitForStarted() && m_camera.waitForReadyRead(30000));
 
-        m_secrets.prepareClient(m_traffic, m_broker, kUser, kPassword);
-        connect(&m_traffic, &QMqttClient::messageReceived, this,
-            [this](const QByteArray& payload, const QMqttTopicName& topic) {
-                m_messages << qMakePair(topic.name(), payload);
-            });
-        m_traffic.connectToHostEncrypted();
-        QTRY_COMPARE(m_traffic.state(), QMqttClient::Connected);
-        QMqttSubscription* pSubscription = m_traffic.subscribe(QMqttTopicFilter("/hdr/#"));
-        QVERIFY(pSubscription);
-        QTRY_COMPARE(pSubscription->state(), QMqttSubscription::Subscribed);
+        m_secrets.prepareClient(m_traffic.client(), m_broker, kUser, kPassword);
+        m_traffic.client().connectToHostEncrypted();
+        QTRY_COMPARE(m_traffic.client().state(), QMqttClient::Connected);
+        QVERIFY(m_traffic.listen("/hdr/#"));
 
         QVERIFY(QDir::setCurrent(m_dir.path()));
         QVERIFY(WriteSettingsFile({ { "url", "mqtts://127.0.0.1" }, { "port", sPort },
@@ -97,7 +80,7 @@ private slots:
     void init()
     {
         m_closer.clear();
-        m_messages.clear();
+        m_traffic.clear();
     }
 
     // An edit, Defaults and Load in one panel reach the camera, and its reports move both panels. Neither
@@ -196,38 +179,17 @@ private:
     }
     void ChangeGamma(double dGamma)
     {
-        m_traffic.publish(QMqttTopicName("/hdr/set/parameters"),
+        m_traffic.publish("/hdr/set/parameters",
             QJsonDocument(QJsonObject { { "gamma", QJsonObject { { "value", dGamma } } } }).toJson());
     }
-    // What the panels have published, in order.
-    QStringList Commands() const
-    {
-        QStringList commands;
-        for (const auto& message : m_messages) {
-            if (message.first.startsWith("/hdr/set/"))
-                commands << message.second;
-        }
-        return commands;
-    }
-    QByteArray Last(const QString& sTopic) const
-    {
-        for (auto it = m_messages.crbegin(); it != m_messages.crend(); ++it) {
-            if (it->first == sTopic)
-                return it->second;
-        }
-        return QByteArray();
-    }
-    // The value in the camera's last status report of the parameter.
-    QJsonValue Reported(const QString& sName) const
-    {
-        return QJsonDocument::fromJson(Last("/hdr/status/parameters/" + sName))[sName]["value"];
-    }
+    QStringList Commands() const { return m_traffic.commands(); }
+    QByteArray Last(const QString& sTopic) const { return m_traffic.last(sTopic); }
+    QJsonValue Reported(const QString& sName) const { return m_traffic.reported(sName); }
 
     TestSecrets m_secrets;
     MosquittoBroker m_broker;
     QProcess m_camera;
-    QMqttClient m_traffic;
-    QList<QPair<QString, QByteArray>> m_messages;
+    TestDevice m_traffic;
     QTemporaryDir m_dir;
     std::shared_ptr<QMap<QString, QString>> m_pPasswords = std::make_shared<QMap<QString, QString>>();
     ModalBoxCloser m_closer;

@@ -16,8 +16,9 @@ const char kTopics[] = R"({ "subscribe_topics": { "params_config": "/hdr/config/
     "log_data": "/hdr/status/logs", "capture_upload": "/hdr/capture/upload/#", "wire": "/hdr/set/#" },
     "publish_topics": { "params_set": "/hdr/set/parameters", "control_set": "/hdr/set/controls",
     "config": "/hdr/config/a/b", "prefix": "/hdr/config", "logs": "/hdr/status/logs" } })";
-// Each connection subscribes, in this order:
-const QString kTopicOrder = "params_config params_status capture_upload log_data params_upload wire ";
+// What each connection subscribes, once each, in no particular order.
+const QStringList kTopicNames { "capture_upload", "log_data", "params_config", "params_status",
+    "params_upload", "wire" };
 
 QString Latin1(const QByteArray& data) { return QString::fromLatin1(data.constData(), data.size()); }
 
@@ -86,60 +87,78 @@ void TestKavroComm::init()
 // Connects and, once the broker has granted every topic, lets the device report itself connected.
 bool TestKavroComm::Establish()
 {
-    const int nSubscribed = m_subscribed.size() + kTopicOrder.count(' ');
+    const int nSubscribed = m_subscribed.size() + kTopicNames.size();
     m_link.Connect(m_broker.host(), m_broker.port());
     const bool bSubscribed = QTest::qWaitFor([&] { return m_subscribed.size() == nSubscribed; }, 5000);
     QMetaObject::invokeMethod(&m_link, "SetDeviceState", Q_ARG(bool, true));
     return bSubscribed;
 }
 
-// A row is "<action> => <data> => <signals that follow>", the action "send <publish topic name>"
-// (SendData), "set <publish topic name> <parameter>" (SetParam of a record holding the number in data) or
-// "via <filter> <topic>" (a message handed to a subscription of that filter).
+// A row plays one message: SendData on a publish topic name, SetParam of a record holding the number in
+// data on one (sParam names the parameter), or a message on a topic handed to a subscription of a filter.
+// The link's signals that follow are written "name|topic|subtopic|what".
 void TestKavroComm::traffic_data()
 {
-    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("sPublishName");
+    QTest::addColumn<QString>("sParam");
+    QTest::addColumn<QString>("sFilter");
+    QTest::addColumn<QString>("sTopic");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QStringList>("events");
+    const auto send
+        = [](const char* sTag, const char* sName, const QByteArray& data, const QStringList& events) {
+              QTest::newRow(sTag) << sName << QString() << QString() << QString() << data << events;
+          };
+    const auto set = [](const char* sTag, const char* sName, const char* sParam, const QByteArray& data,
+                         const QStringList& events) {
+        QTest::newRow(sTag) << sName << sParam << QString() << QString() << data << events;
+    };
+    const auto via
+        = [](const char* sTag, const char* sFilter, const char* sTopic, const QStringList& events) {
+              QTest::newRow(sTag) << QString() << QString() << sFilter << sTopic << QByteArray("p") << events;
+          };
 
-    QTest::newRow("records and a text line by name")
-        << R"(send config => {"n":0.5,"r":{"value":120,"min-value":1},"b":{}} => )"
-           "params_config|/hdr/config|a/b|b={}\nparams_config|/hdr/config|a/b|n : 0.5\n"
-           R"(params_config|/hdr/config|a/b|r={"min-value":1,"value":120})";
-    QTest::newRow("empty object") << "send config => { } => ";
-    QTest::newRow("array") << R"(send config => [{"a":{"value":1}}] => )";
-    QTest::newRow("syntax error") << "send prefix => { => params_config|/hdr/config||{ (error)";
-    QTest::newRow("JSON log line") << "send logs => {} => log_data|/hdr/status/logs||{}";
-    QTest::newRow("prefix without /") << "via /hdr/config/# /hdr/configX/y => p => raw|/hdr/configX/y||p";
-    QTest::newRow("filter /#") << "via /# /hdr/config/x => p => raw|/hdr/config/x||p";
-    QTest::newRow("filter +") << "via + x => p => raw|x||p";
-    QTest::newRow("SetParam") << R"(set params_set g => 1.5 => wire|/hdr/set|parameters|{"g":{"value":1.5}})";
-    QTest::newRow("unknown topic name") << "set no_such_topic gain => 3 => ";
-    const QString sBinary = Latin1(QByteArray("\0\1\xfe{", 4));
-    QTest::newRow("SendData") << "send control_set => " + sBinary + " => wire|/hdr/set|controls|" + sBinary;
+    send("records and a text line by name", "config", R"({"n":0.5,"r":{"value":120,"min-value":1},"b":{}})",
+        { "params_config|/hdr/config|a/b|b={}", "params_config|/hdr/config|a/b|n : 0.5",
+            R"(params_config|/hdr/config|a/b|r={"min-value":1,"value":120})" });
+    send("empty object", "config", "{ }", {});
+    send("array", "config", R"([{"a":{"value":1}}])", {});
+    send("syntax error", "prefix", "{", { "params_config|/hdr/config||{ (error)" });
+    send("JSON log line", "logs", "{}", { "log_data|/hdr/status/logs||{}" });
+    const QByteArray binary("\0\1\xfe{", 4);
+    send("SendData", "control_set", binary, { "wire|/hdr/set|controls|" + Latin1(binary) });
+    via("prefix without /", "/hdr/config/#", "/hdr/configX/y", { "raw|/hdr/configX/y||p" });
+    via("filter /#", "/#", "/hdr/config/x", { "raw|/hdr/config/x||p" });
+    via("filter +", "+", "x", { "raw|x||p" });
+    set("SetParam", "params_set", "g", "1.5", { R"(wire|/hdr/set|parameters|{"g":{"value":1.5}})" });
+    set("unknown topic name", "no_such_topic", "gain", "3", {});
 }
 
 // Every row ends with a message the link publishes after it, so all it caused has arrived when that has.
 // LeakSanitizer reports any record that SetParam does not delete.
 void TestKavroComm::traffic()
 {
-    QFETCH(QString, row);
-    const QStringList parts = row.split(" => ");
-    const QStringList words = parts[0].split(' ');
-    const QByteArray data = parts[1].toLatin1();
+    QFETCH(QString, sPublishName);
+    QFETCH(QString, sParam);
+    QFETCH(QString, sFilter);
+    QFETCH(QString, sTopic);
+    QFETCH(QByteArray, data);
+    QFETCH(QStringList, events);
     CKavroSubscription subscription;
     m_events.clear();
-    if (words[0] == "set") {
-        m_link.SetParam(words[1], words[2], new CKavroParam(data.toDouble()));
-    } else if (words[0] == "via") {
-        subscription.Subscribe("raw", words[1], nullptr, true);
+    if (!sParam.isEmpty()) {
+        m_link.SetParam(sPublishName, sParam, new CKavroParam(data.toDouble()));
+    } else if (!sFilter.isEmpty()) {
+        subscription.Subscribe("raw", sFilter, nullptr, true);
         connect(&subscription, &CKavroSubscription::SubscriptionMessage, &m_link,
             &CKavroComm::ReceiveSubscriptionMessage);
         QMetaObject::invokeMethod(&subscription, "ReceiveSubscriptionMessage",
-            Q_ARG(QMqttMessage, QMqttMessage(QMqttTopicName(words[2]), data)));
+            Q_ARG(QMqttMessage, QMqttMessage(QMqttTopicName(sTopic), data)));
     } else {
-        m_link.SendData(words[1], data);
+        m_link.SendData(sPublishName, data);
     }
     m_link.SendData("logs", "end");
-    QTRY_COMPARE(m_events.join('\n'), (parts[2] + "\nlog_data|/hdr/status/logs||end").trimmed());
+    QTRY_COMPARE(m_events, events + QStringList("log_data|/hdr/status/logs||end"));
 }
 
 // The established link is connected anew and aborted by the user while connecting, connected again to
@@ -167,7 +186,11 @@ void TestKavroComm::connectionLifecycle()
     QCOMPARE(m_statuses,
         QStringList({ sLost, sConnecting, "-(user)", sConnecting, sConnected, "-", sConnecting, sConnected,
             sLost, sConnecting, sConnected }));
-    QCOMPARE(m_subscribed.join(' ') + ' ', kTopicOrder.repeated(3)); // once per connection
+    m_subscribed.sort();
+    QStringList everyTopicThrice; // once per connection
+    for (const QString& sName : kTopicNames)
+        everyTopicThrice << sName << sName << sName;
+    QCOMPARE(m_subscribed, everyTopicThrice);
 }
 
 void TestKavroComm::leaveReportBelongsToItsConnection_data()

@@ -2,75 +2,103 @@
 
 #include <QJsonDocument>
 #include <QtTest>
+#include <functional>
+
+namespace {
+
+using Reading = std::function<QVariant(const CKavroType&)>;
+
+const Reading kBool = [](const CKavroType& value) { return QVariant(value.ToBool()); };
+const Reading kUInt = [](const CKavroType& value) { return QVariant(value.ToUInt()); };
+const Reading kVariant = [](const CKavroType& value) { return value.ToVariant(); };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Reading)
+Q_DECLARE_METATYPE(CKavroType::EValueType)
 
 class TestKavroParam : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // "<member> <type tag>:<text> <ToJson of it>"; a member alone is skipped.
+    // A member of a record: the type and text it is stored with and how ToJson writes it back. Members
+    // that hold no single value are skipped.
     void fromJsonTypes_data()
     {
-        QTest::addColumn<QString>("row");
-        QTest::newRow("integral") << "7 0:7 7";
-        QTest::newRow("negative integral") << "-3 1:-3 -3";
-        QTest::newRow("fraction") << "2.25 1:2.25 2.25";
-        QTest::newRow("integral with .0") << "5.0 0:5 5";
-        QTest::newRow("largest uint") << "4294967295 0:4294967295 4294967295";
-        QTest::newRow("above uint") << "4294967296 0:0 0";
-        QTest::newRow("bool") << "true 2:true true";
-        QTest::newRow("numeric text") << "\"12\" 3:12 \"12\"";
-        QTest::newRow("null") << "null";
-        QTest::newRow("array") << "[1]";
-        QTest::newRow("object") << "{\"a\":1}";
+        QTest::addColumn<QByteArray>("member");
+        QTest::addColumn<bool>("bKept");
+        QTest::addColumn<CKavroType::EValueType>("eType");
+        QTest::addColumn<QString>("sText");
+        QTest::addColumn<QByteArray>("written");
+        const auto row = [](const char* sTag, const QByteArray& member, CKavroType::EValueType eType,
+                             const QString& sText, const QByteArray& written) {
+            QTest::newRow(sTag) << member << true << eType << sText << written;
+        };
+        row("integral", "7", CKavroType::eUInt, "7", "7");
+        row("negative integral", "-3", CKavroType::eDouble, "-3", "-3");
+        row("fraction", "2.25", CKavroType::eDouble, "2.25", "2.25");
+        row("integral with .0", "5.0", CKavroType::eUInt, "5", "5");
+        row("largest uint", "4294967295", CKavroType::eUInt, "4294967295", "4294967295");
+        row("above uint", "4294967296", CKavroType::eUInt, "0", "0");
+        row("bool", "true", CKavroType::eBool, "true", "true");
+        row("numeric text", "\"12\"", CKavroType::eString, "12", "\"12\"");
+        for (const char* sSkipped : { "null", "[1]", "{\"a\":1}" })
+            QTest::newRow(sSkipped) << QByteArray(sSkipped) << false << CKavroType::eString << QString()
+                                    << QByteArray();
     }
     void fromJsonTypes()
     {
-        QFETCH(QString, row);
-        const QStringList fields = row.split(' ') << QString() << QString();
+        QFETCH(QByteArray, member);
+        QFETCH(bool, bKept);
+        QFETCH(CKavroType::EValueType, eType);
+        QFETCH(QString, sText);
+        QFETCH(QByteArray, written);
 
         CKavroParam record;
-        record.FromJson(QJsonDocument::fromJson("{\"v\":" + fields[0].toUtf8() + "}").object());
-        const CKavroType* pValue = record.value("v");
-        QCOMPARE(record.size(), pValue ? 1 : 0);
-        QCOMPARE(
-            pValue ? QString("%1:%2").arg(pValue->Type()).arg(pValue->ToString()) : QString(), fields[1]);
+        record.FromJson(QJsonDocument::fromJson("{\"v\":" + member + "}").object());
+        QCOMPARE(record.size(), int(bKept));
         QCOMPARE(QJsonDocument(record.ToJson()).toJson(QJsonDocument::Compact),
-            pValue ? "{\"v\":" + fields[2].toUtf8() + "}" : QByteArray("{}"));
+            bKept ? "{\"v\":" + written + "}" : QByteArray("{}"));
+        if (!bKept)
+            return;
+        QCOMPARE(record.value("v")->Type(), eType);
+        QCOMPARE(record.value("v")->ToString(), sText);
     }
 
-    // "<reading> <type tag> <text> <result>"; "!<target>" stands for the conversion error's message.
+    // A reading of a stored value gives the result, or fails naming the type it could not convert to.
     void conversions_data()
     {
-        QTest::addColumn<QString>("row");
-        QTest::newRow("bool in any letter case") << "bool 3 TRUE true";
-        QTest::newRow("bool ignores the uint tag") << "bool 0 1 !bool";
-        QTest::newRow("bool keeps the stored case") << "bool 3 Maybe !bool";
-        QTest::newRow("uint of negative") << "uint 3 -1 !uint";
-        QTest::newRow("uint of fraction") << "uint 1 1.5 !uint";
-        QTest::newRow("uint above range") << "uint 3 4294967296 !uint";
-        QTest::newRow("variant of bad uint") << "variant 0 abc !uint";
-        QTest::newRow("variant of bad double") << "variant 1 x1 !double";
-        QTest::newRow("variant of bad bool") << "variant 2 on !bool";
-        QTest::newRow("unknown tag reads as text") << "variant 17 12 12";
+        QTest::addColumn<Reading>("read");
+        QTest::addColumn<int>("nType");
+        QTest::addColumn<QString>("sText");
+        QTest::addColumn<QVariant>("result");
+        QTest::addColumn<QString>("sFailedTarget");
+        QTest::newRow("bool in any letter case") << kBool << 3 << "TRUE" << QVariant(true) << QString();
+        QTest::newRow("bool ignores the uint tag") << kBool << 0 << "1" << QVariant() << "bool";
+        QTest::newRow("bool keeps the stored case") << kBool << 3 << "Maybe" << QVariant() << "bool";
+        QTest::newRow("uint of negative") << kUInt << 3 << "-1" << QVariant() << "uint";
+        QTest::newRow("uint of fraction") << kUInt << 1 << "1.5" << QVariant() << "uint";
+        QTest::newRow("uint above range") << kUInt << 3 << "4294967296" << QVariant() << "uint";
+        QTest::newRow("variant of bad uint") << kVariant << 0 << "abc" << QVariant() << "uint";
+        QTest::newRow("variant of bad double") << kVariant << 1 << "x1" << QVariant() << "double";
+        QTest::newRow("variant of bad bool") << kVariant << 2 << "on" << QVariant() << "bool";
+        QTest::newRow("unknown tag reads as text") << kVariant << 17 << "12" << QVariant("12") << QString();
     }
     void conversions()
     {
-        QFETCH(QString, row);
-        const QStringList fields = row.split(' ');
-        const QString& sText = fields[2];
-        QString sResult = fields[3];
-        if (sResult.startsWith('!'))
-            sResult = QString("CKavroType: Error converting [%1] to %2").arg(sText, sResult.mid(1));
-
-        const CKavroType value(CKavroType::EValueType(fields[1].toInt()), sText);
+        QFETCH(Reading, read);
+        QFETCH(int, nType);
+        QFETCH(QString, sText);
+        QFETCH(QVariant, result);
+        QFETCH(QString, sFailedTarget);
+        const CKavroType value(CKavroType::EValueType(nType), sText);
         try {
-            const QVariant read = fields[0] == "bool" ? QVariant(value.ToBool())
-                : fields[0] == "uint"                 ? QVariant(value.ToUInt())
-                                                      : value.ToVariant();
-            QCOMPARE(read.toString(), sResult);
+            QCOMPARE(read(value).toString(), result.toString());
+            QVERIFY2(sFailedTarget.isEmpty(), "no conversion error");
         } catch (const QString& sError) {
-            QCOMPARE(sError, sResult);
+            QVERIFY2(!sFailedTarget.isEmpty() && sError.contains(sText) && sError.endsWith(sFailedTarget),
+                qPrintable(sError));
         }
     }
 };

@@ -234,6 +234,7 @@ private slots:
     {
         QFETCH(QString, sStage);
         StallingListener listener(false);
+        bool bUploading = false; // the device is uploading a capture
         auto* pWindow = new MainWindow;
         pWindow->show();
         if (sStage == "connecting") {
@@ -247,7 +248,14 @@ private slots:
         if (sStage == "delayed send") {
             Widget<QDoubleSpinBox>(pWindow, "wSpinBox")->setValue(42);
         } else if (sStage == "message box") {
-            // An upload nobody asked for opens a box; more device traffic arrives while it is open.
+            // An upload that cannot be written where Save chose (a folder) opens a box; more device traffic
+            // arrives while it is open.
+            QTemporaryDir folder;
+            pWindow->SetFileDialogs(
+                nullptr, [&folder](QWidget*, const QString&, const QString&, const QString&) {
+                    return folder.path();
+                });
+            Click(pWindow, "saveButton");
             m_pCloser.reset();
             QString sBox;
             QTimer quitter;
@@ -265,11 +273,10 @@ private slots:
             noBox.setSingleShot(true);
             connect(&noBox, &QTimer::timeout, qApp, &QCoreApplication::quit);
             noBox.start(60000);
-            m_device.publish("/hdr/status/upload", "unasked upload");
+            m_device.publish("/hdr/status/upload", "upload");
             QCoreApplication::exec();
             QVERIFY2(sBox.startsWith(kUploadFailed), qPrintable(sBox));
         } else if (sStage == "capture upload") {
-            bool bUploading = false;
             m_onCapture = [this, &bUploading] {
                 m_device.publish("/hdr/capture/upload/t1", QByteArray(1 << 20, '1'));
                 m_device.publish("/hdr/capture/upload/t2", QByteArray(8 << 20, '2'));
@@ -280,6 +287,7 @@ private slots:
         }
         m_received.clear();
         delete pWindow;
+        m_onCapture = nullptr;
         m_pCloser = std::make_unique<ModalBoxCloser>();
 
         // After the window, the device finishes its capture; a window of its own makes a delayed edit of
@@ -308,8 +316,7 @@ private slots:
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<bool>("bLogged");
         const QStringList loadError { LoadErrorBox(), kAborted }, saveError { SaveErrorBox(), kAborted };
-        const QByteArray first = "{\n    \"broker_address\": {\n        \"port\": \"1883\",\n"
-                                 "        \"url\": \"127.0.0.1\"\n    }\n}\n";
+        const QByteArray first = kSavedSettings;
         const QByteArray other = R"({"broker_address":{"port":"1884","url":"10.1.1.1"}})";
         QJsonObject large = QJsonDocument::fromJson(other).object();
         large.insert("padding", QString(10 << 20, 'p'));

@@ -170,8 +170,7 @@ private slots:
         QTest::addColumn<QString>("sShown");
         QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<QByteArray>("after");
-        const QByteArray first = "{\n    \"broker_address\": {\n        \"port\": \"1883\",\n"
-                                 "        \"url\": \"127.0.0.1\"\n    }\n}\n";
+        const QByteArray first = kSavedSettings;
         const QByteArray compact = R"({"broker_address":{"port":"1883","url":"127.0.0.1"}})";
         const QString sUsual = "127.0.0.1 1883";
         QTest::newRow("first run") << QByteArray() << "1883" << sUsual << QStringList(kAborted) << first;
@@ -477,7 +476,7 @@ private slots:
 
     void viewerAndAbout()
     {
-        // The viewer holds what arrived since the last connect.
+        // The viewer holds every configuration record that arrived since the last connect, in topic order.
         if (Text(m_pWindow, "btnConnect") != "Connect") {
             Click(m_pWindow, "btnConnect");
             QTRY_COMPARE(Text(m_pWindow, "btnConnect"), "Connect");
@@ -498,10 +497,6 @@ private slots:
         QCOMPARE(sViewer.split("\n").filter(QRegularExpression(":$")).join(" ").remove("/hdr/config/"),
             "parameters/" + QJsonDocument::fromJson(kConfig).object().keys().join(": parameters/")
                 + ": sensor/fpga: sensor/sensor_type:");
-        QVERIFY(sViewer.startsWith(
-            "\n/hdr/config/parameters/awbEn:\n    {  }\n\n/hdr/config/parameters/awbUnity:"));
-        QVERIFY(sViewer.endsWith("\n\n\n/hdr/config/sensor/sensor_type:\n    { \"manufacturer\":\"Onsemi\", "
-                                 "\"model\":\"AR0239\" }"));
 
         // About with Help while connected; Disconnect; then an empty viewer, and About without details.
         m_closer.m_button = QMessageBox::Help;

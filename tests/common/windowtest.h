@@ -229,6 +229,10 @@ inline void EmptyTextView(QPlainTextEdit* pEdit)
         delete pOld;
 }
 
+// The settings file as Connect to 127.0.0.1:1883 writes it where there was none.
+const QByteArray kSavedSettings = "{\n    \"broker_address\": {\n        \"port\": \"1883\",\n"
+                                  "        \"url\": \"127.0.0.1\"\n    }\n}\n";
+
 inline QString SettingsPath() { return AppFolder() + "/UCControlConfig.json"; }
 
 // The start of the box for a settings file that does not parse (the parser's reason follows), and of the

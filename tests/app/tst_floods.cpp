@@ -26,8 +26,7 @@ const QStringList kTopics { "/hdr/config/flood", "/hdr/status/parameters/flood",
     "/hdr/capture/upload/t1", "/hdr/status/upload" };
 const QString kJsonError
     = "^Topic params_(status|config) \\[/hdr/(status/parameters|config) / flood\\] jsonError: ";
-const QString kUnaskedUpload
-    = "^A parameter upload of \\d+ bytes arrived; no Save is waiting for it here\\.$";
+const QString kUnaskedUpload = "^A parameter upload of \\d+ bytes arrived; no Save is waiting for it here\\.$";
 
 // Bytes in live allocations. Under AddressSanitizer its allocator's count: freed blocks wait in its
 // quarantine and would hide in the process size whether they are released or not.
@@ -107,7 +106,7 @@ private slots:
                     R"({"gamma":{"value":)" + QByteArray::number(i) + (i % 2 ? "," : "}") });
             return messages;
         }) << 10000 << kJsonError << 10000;
-        // Every upload that nobody asked for is noted in the pane.
+        // Every upload that nobody asked for is reported: in a box, or in the pane while a box is open.
         QTest::newRow("0-byte payloads on every topic")
             << Flood([](int nCount) { return OnEveryTopic(nCount, QByteArray()); }) << 1000
             << kJsonError + "|" + kUnaskedUpload << 3000;

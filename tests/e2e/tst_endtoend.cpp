@@ -73,7 +73,7 @@ private slots:
     // Nothing the camera reports is sent back to it.
     void controlsFollowTheCamera()
     {
-        QVERIFY(!RegisteredParams().empty());
+        QVERIFY(!m_params.empty());
         QTRY_COMPARE(Mismatches(), QStringList());
         QTRY_VERIFY(!PaneLines(m_pWindow.get()).filter(QRegularExpression("^kavro: exposure")).isEmpty());
 
@@ -174,7 +174,7 @@ private:
     QStringList Mismatches() const
     {
         QStringList problems;
-        for (const SRegisteredParam& param : RegisteredParams()) {
+        for (const SRegisteredParam& param : m_params) {
             const QJsonValue description = m_description[param.sParamName];
             if (description.isUndefined())
                 problems << param.sParamName + " unknown to the camera";
@@ -203,6 +203,7 @@ private:
     std::unique_ptr<MainWindow> m_pWindow;
     std::unique_ptr<QTemporaryDir> m_pDir;
     QJsonDocument m_description;
+    const std::vector<SRegisteredParam> m_params = RegisteredParams();
 };
 
 OMBIX_GUI_TEST_MAIN(TestEndToEnd)

@@ -28,7 +28,6 @@ public:
     virtual void SetValue(QVariant value) = 0;
 
     QString ParamName() const { return m_sParamName; }
-    QString Description() const { return m_sDescription; }
 
     QVariant m_value;
     QVariant m_minValue;

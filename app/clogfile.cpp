@@ -8,8 +8,7 @@
 CLogFile::CLogFile(const QString& sFolder, const QString& sAppName)
     : m_sFolder(sFolder)
     , m_sAppName(sAppName)
-{
-}
+{ }
 
 bool CLogFile::Open(const QDateTime& now)
 {

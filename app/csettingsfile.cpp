@@ -7,8 +7,7 @@
 
 CSettingsFile::CSettingsFile(const QString& sFolder)
     : m_sFolder(sFolder)
-{
-}
+{ }
 
 QString CSettingsFile::FilePath() const { return m_sFolder + QStringLiteral("/UCControlConfig.json"); }
 

@@ -16,8 +16,8 @@ public:
 
     QString FilePath() const;
 
-    // Parses the file into pDoc, with the parser's verdict in pError. False, and pDoc untouched, when the file
-    // does not open (it is missing or unreadable).
+    // Parses the file into pDoc, with the parser's verdict in pError. False, and pDoc untouched, when the
+    // file does not open (it is missing or unreadable).
     bool Read(QJsonDocument* pDoc, QJsonParseError* pError) const;
     // Replaces the file with doc. It is written beside the old file and renamed over it only when every byte
     // is written, so a failed write leaves the old file in place.

@@ -2,8 +2,7 @@
 
 CUploadFile::CUploadFile(const QString& sFileName)
     : m_file(sFileName)
-{
-}
+{ }
 
 // Unbuffered: a buffered QSaveFile loses the error of its final flush and would commit a short file.
 bool CUploadFile::Write(const QByteArray& data)

@@ -27,7 +27,8 @@ private slots:
         QTest::newRow("broker_address not an object")
             << QByteArray(R"({"broker_address":"127.0.0.1"})") << true << address;
         QTest::newRow("other members kept")
-            << QByteArray(R"({"broker_address":{"ca_file":"ca.pem","url":"10.0.0.1"},"mqtt_config":{"a":"b"}})")
+            << QByteArray(
+                   R"({"broker_address":{"ca_file":"ca.pem","url":"10.0.0.1"},"mqtt_config":{"a":"b"}})")
             << true
             << QByteArray(R"({"broker_address":{"ca_file":"ca.pem","port":"1883","url":"127.0.0.1"},)"
                           R"("mqtt_config":{"a":"b"}})");

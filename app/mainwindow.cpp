@@ -438,8 +438,8 @@ void MainWindow::on_btnConnect_clicked()
             nullptr, tr("Connect"), tr("To connect with the camera, the url and port must not be blank."));
         return;
     }
-    static const QRegularExpression digitsOnly(QStringLiteral("\\A[0-9]+\\z"));
-    if (!digitsOnly.match(port).hasMatch()) {
+    static const QRegularExpression kDigitsOnly(QStringLiteral("\\A[0-9]+\\z"));
+    if (!kDigitsOnly.match(port).hasMatch()) {
         QMessageBox::warning(
             nullptr, tr("Connect"), tr("To connect with the camera, port must be all digits."));
         return;

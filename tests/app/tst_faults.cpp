@@ -18,7 +18,6 @@ const QString kAborted = "Connection Status | Connection to MQTT Broker aborted.
 const QString kCheck = "Please check the MQTT broker/Kavro device";
 const QString kLost = "Connection Alert | Disconnected from MQTT broker" + kCheck;
 const QString kFailed = "Connection Status | Connection to MQTT Broker failed.\n" + kCheck;
-const QString kUploadFailed = "Unable to open file to save upload params data:\n\n";
 const QStringList kFilters { "/hdr/config/#", "/hdr/status/parameters/#", "/hdr/capture/upload/#",
     "/hdr/status/logs", "/hdr/status/upload" };
 const QByteArray kConfig = R"({"w":{"min-value":0,"max-value":100},"detail":{"min-value":2,"max-value":8}})";
@@ -251,7 +250,12 @@ private slots:
         if (sStage == "delayed send") {
             Widget<QDoubleSpinBox>(pWindow, "wSpinBox")->setValue(42);
         } else if (sStage == "message box") {
-            // An upload nobody asked for opens a box; more device traffic arrives while it is open.
+            // A capture that fails opens a box; more device traffic arrives while it is open.
+            bool bCapturing = false;
+            m_onCapture = [&bCapturing] { bCapturing = true; };
+            m_device.publish("/hdr/status/parameters", R"({"capture":{"value":1}})");
+            QTRY_VERIFY(bCapturing);
+            m_onCapture = nullptr;
             m_pCloser.reset();
             QString sBox;
             QTimer quitter;
@@ -259,9 +263,9 @@ private slots:
                 auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                 if (!pBox || !sBox.isEmpty())
                     return;
-                sBox = pBox->windowTitle();
+                sBox = pBox->windowTitle() + " | " + pBox->text();
                 m_device.publish("/hdr/status/parameters", R"({"capture":{"value":1}})");
-                m_device.publish("/hdr/status/upload", "second upload");
+                m_device.publish("/hdr/status/upload", "unasked upload");
                 QTimer::singleShot(200, qApp, &QCoreApplication::quit);
             });
             quitter.start(10);
@@ -269,9 +273,9 @@ private slots:
             noBox.setSingleShot(true);
             connect(&noBox, &QTimer::timeout, qApp, &QCoreApplication::quit);
             noBox.start(60000);
-            m_device.publish("/hdr/status/upload", "unasked upload");
+            m_device.publish("/hdr/status/parameters", R"({"capture":{"value":255}})");
             QCoreApplication::exec();
-            QVERIFY2(sBox.startsWith(kUploadFailed), qPrintable(sBox));
+            QCOMPARE(sBox, QStringLiteral("Capture | Capture Failed!"));
         } else if (sStage == "capture upload") {
             bool bUploading = false;
             m_onCapture = [this, &bUploading] {
@@ -281,6 +285,7 @@ private slots:
             };
             m_device.publish("/hdr/status/parameters", R"({"capture":{"value":1}})");
             QTRY_VERIFY(bUploading);
+            m_onCapture = nullptr;
         }
         m_received.clear();
         delete pWindow;

@@ -10,18 +10,6 @@ class TestCLogFile : public QObject
     Q_OBJECT
 
 private slots:
-    // One line per attribute in key order, all with the same time stamp, in the system locale's month name.
-    void lines()
-    {
-        const std::unique_ptr<CKavroParam> pRecord(Record(R"({"temp":41.5,"fan":true,"note":"a\tb"})"));
-        const QDateTime now(QDate(2024, 12, 31), QTime(23, 59, 59, 7));
-        const QString sTime = QLocale::system().toString(now, "dd-MMM-yyyy HH:mm:ss.zzz");
-        QCOMPARE(CLogFile::Lines(now, "board", *pRecord),
-            QStringList({ sTime + "\tboard\tfan\ttrue", sTime + "\tboard\tnote\ta\tb",
-                sTime + "\tboard\ttemp\t41.5" }));
-        QCOMPARE(CLogFile::Lines(now, "board", CKavroParam()), QStringList());
-    }
-
     // Records of one day go into one file, appended; the first record after midnight starts the next
     // day's file. An empty record still opens the file, so the day's file exists.
     void oneFilePerDay()

@@ -4,8 +4,8 @@
 
 #include <QTimer>
 #include <string>
-#include <windows.h>
 #include <wincred.h>
+#include <windows.h>
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "controls/ccontrolbase.h"
 
 CControlBase::CControlBase(QString sParamName, QVariant value, QVariant minValue, QVariant maxValue,
-                           QVariant stepValue, bool bEnabled, bool bReadOnly)
+    QVariant stepValue, bool bEnabled, bool bReadOnly)
     : QWidget(nullptr)
     , m_value(value)
     , m_minValue(minValue)
@@ -10,11 +10,10 @@ CControlBase::CControlBase(QString sParamName, QVariant value, QVariant minValue
     , m_stepValue(stepValue)
     , m_bEnabled(bEnabled)
     , m_bReadOnly(bReadOnly)
-{
-}
+{ }
 
-void CControlBase::SetAttributes(bool bEnabled, bool bReadOnly, QString sDescription, QVariant minValue,
-                                 QVariant maxValue)
+void CControlBase::SetAttributes(
+    bool bEnabled, bool bReadOnly, QString sDescription, QVariant minValue, QVariant maxValue)
 {
     EnableControl(bEnabled && !bReadOnly);
     m_bEnabled = bEnabled;
@@ -25,6 +24,4 @@ void CControlBase::SetAttributes(bool bEnabled, bool bReadOnly, QString sDescrip
     UpdateRange();
 }
 
-void CControlBase::UpdateRange()
-{
-}
+void CControlBase::UpdateRange() { }

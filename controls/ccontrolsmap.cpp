@@ -1,9 +1,6 @@
 #include "controls/ccontrolsmap.h"
 
-CControlsMap::~CControlsMap()
-{
-    DeleteAll();
-}
+CControlsMap::~CControlsMap() { DeleteAll(); }
 
 void CControlsMap::DeleteAll()
 {

@@ -21,7 +21,7 @@ CKavroParam::CKavroParam() = default;
 CKavroParam::CKavroParam(bool bValue)
 {
     insert(QStringLiteral("value"),
-           new CKavroType(CKavroType::eBool, bValue ? QStringLiteral("true") : QStringLiteral("false")));
+        new CKavroType(CKavroType::eBool, bValue ? QStringLiteral("true") : QStringLiteral("false")));
 }
 
 CKavroParam::CKavroParam(quint32 nValue)
@@ -47,8 +47,8 @@ void CKavroParam::FromJson(const QJsonObject& obj)
         CKavroType* pAttribute = nullptr;
         switch (value.type()) {
         case QJsonValue::Bool:
-            pAttribute = new CKavroType(CKavroType::eBool,
-                                        value.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
+            pAttribute = new CKavroType(
+                CKavroType::eBool, value.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
             break;
         case QJsonValue::String:
             pAttribute = new CKavroType(CKavroType::eString, value.toString());

@@ -3,15 +3,11 @@
 CKavroType::CKavroType(EValueType eType, const QString& sValue)
     : m_eType(eType)
     , m_sValue(sValue)
-{
-}
+{ }
 
 CKavroType::~CKavroType() = default;
 
-QString CKavroType::ToString() const
-{
-    return m_sValue;
-}
+QString CKavroType::ToString() const { return m_sValue; }
 
 QVariant CKavroType::ToVariant() const
 {

@@ -9,7 +9,8 @@
 class CKavroType
 {
 public:
-    enum EValueType : qint32 {
+    enum EValueType : qint32
+    {
         eUInt = 0,
         eDouble = 1,
         eBool = 2,

@@ -28,7 +28,8 @@ private slots:
     {
         CPasswordStore store;
         QSignalSpy unavailable(&store, &CPasswordStore::Unavailable);
-        const QString sKey = QStringLiteral("operator@127.0.0.1:8883 %1").arg(QCoreApplication::applicationPid());
+        const QString sKey
+            = QStringLiteral("operator@127.0.0.1:8883 %1").arg(QCoreApplication::applicationPid());
         const QString sPassword = QStringLiteral("p\u00e4ss w\u00f6rd\u20ac");
 
         store.Write(sKey, sPassword);

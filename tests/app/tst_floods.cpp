@@ -26,7 +26,8 @@ const QStringList kTopics { "/hdr/config/flood", "/hdr/status/parameters/flood",
     "/hdr/capture/upload/t1", "/hdr/status/upload" };
 const QString kJsonError
     = "^Topic params_(status|config) \\[/hdr/(status/parameters|config) / flood\\] jsonError: ";
-const QString kUnaskedUpload = "^A parameter upload of \\d+ bytes arrived; no Save is waiting for it here\\.$";
+const QString kUnaskedUpload
+    = "^A parameter upload of \\d+ bytes arrived; no Save is waiting for it here\\.$";
 
 // Bytes in live allocations. Under AddressSanitizer its allocator's count: freed blocks wait in its
 // quarantine and would hide in the process size whether they are released or not.

@@ -3,15 +3,11 @@
 #include <QObject>
 #include <QString>
 
-namespace QKeychain {
-class Job;
-}
-
-// Keeps broker passwords in the desktop's key store (the Secret Service or KWallet, the Windows Credential
-// Manager, the macOS Keychain) through QtKeychain, never in a file of the panel's own. Every call answers
-// later, from the event loop. A key store that fails to answer, as on a machine without a desktop session,
-// makes the store unavailable for the rest of the run: Unavailable is emitted once, and a read finds
-// nothing from then on.
+// Keeps broker passwords in the desktop's key store, never in a file of the panel's own: through QtKeychain
+// (the Secret Service or KWallet, the macOS Keychain), or on Windows builds without QtKeychain directly in the
+// Windows Credential Manager. Every call answers later, from the event loop. A key store that fails to
+// answer, as on a machine without a desktop session, makes the store unavailable for the rest of the run:
+// Unavailable is emitted once, and a read finds nothing from then on.
 class CPasswordStore : public QObject
 {
     Q_OBJECT
@@ -33,7 +29,5 @@ protected:
     void MarkUnavailable(const QString& sReason);
 
 private:
-    void Watch(QKeychain::Job* pJob, const QString& sKey);
-
     bool m_bAvailable = true;
 };

@@ -82,6 +82,18 @@ QString ConfigRecordText(
     return sText;
 }
 
+// Longest text that one message puts into the message pane or the configuration viewer. A device may send
+// megabytes where a line is expected, and laying out a line of megabytes stops the window for minutes: the
+// rest is left out, and its length is said.
+constexpr int kMaxShownLength = 64 * 1024;
+
+QString Shown(const QString& sText)
+{
+    if (sText.size() <= kMaxShownLength)
+        return sText;
+    return sText.left(kMaxShownLength) + MainWindow::tr(" [... %1 characters in all]").arg(sText.size());
+}
+
 // A payload as pane text: UTF-8 up to its first NUL byte.
 QString PayloadText(const QByteArray& msgData)
 {
@@ -552,9 +564,24 @@ void MainWindow::ForgetConnectionState()
     m_sUploadFilePath.clear();
 }
 
-void MainWindow::ShowWarning(const QString& sTitle, const QString& sText)
+void MainWindow::ShowWarning(const QString& sTitle, const QString& sText) { ShowBox(true, sTitle, sText); }
+
+// A box runs the event loop while it is open, so device traffic goes on meanwhile. A box opened for it then
+// would stand on top of the first, and so on for every message while the device keeps sending: a flood of
+// unasked uploads stacks boxes until the stack runs out. While one box is open, what another would say goes
+// to the message pane.
+void MainWindow::ShowBox(bool bWarning, const QString& sTitle, const QString& sText)
 {
-    QMessageBox::warning(this, sTitle, sText);
+    if (m_bBoxOpen) {
+        AppendMessage(sTitle + QStringLiteral(": ") + sText);
+        return;
+    }
+    m_bBoxOpen = true;
+    if (bWarning)
+        QMessageBox::warning(this, sTitle, sText);
+    else
+        QMessageBox::information(this, sTitle, sText);
+    m_bBoxOpen = false;
 }
 
 // The lines of one pass of the event loop go into the pane together when the pass is over: one append, one
@@ -564,7 +591,7 @@ void MainWindow::AppendMessage(const QString& sText)
 {
     if (m_pendingMessages.isEmpty())
         QTimer::singleShot(0, this, &MainWindow::ShowPendingMessages);
-    m_pendingMessages << sText;
+    m_pendingMessages << Shown(sText);
 }
 
 void MainWindow::ShowPendingMessages()
@@ -646,7 +673,7 @@ void MainWindow::DataUpdate(
         } catch (const QString& sError) {
             ReportConversionError(paramName, sError);
         }
-        m_pConfigDataDlg->AppendText(sText);
+        m_pConfigDataDlg->AppendText(Shown(sText));
         m_bUpdatingFromDevice = false;
     } else if (topicName == kParamsStatus) {
         try {
@@ -858,7 +885,7 @@ void MainWindow::ReplaceFile(const QString& sFileName, const QByteArray& data, c
     QSaveFile file(sFileName);
     if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && WriteAll(file, data) && file.commit())
         return;
-    QMessageBox::information(this, sErrorTitle.arg(sFileName), file.errorString());
+    ShowBox(false, sErrorTitle.arg(sFileName), file.errorString());
 }
 
 // ---------------------------------------------------------------------------------------------------------

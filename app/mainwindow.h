@@ -139,6 +139,7 @@ private:
     // Connection panel
     void ShowDeviceStatus(bool bConnected, const QString& sStatus);
     void ShowWarning(const QString& sTitle, const QString& sText);
+    void ShowBox(bool bWarning, const QString& sTitle, const QString& sText);
     void EndConnectionAttempt(bool bAborted);
     void ForgetConnectionState();
     bool IsDeviceConnected() const;
@@ -190,6 +191,8 @@ private:
     bool m_bUpdatingFromDevice;
     bool m_bClosing;
     bool m_bAdvancedShown;
+    // A message box of the window's is open.
+    bool m_bBoxOpen = false;
     std::shared_ptr<Ui::MainWindow> ui;
     QString m_sFpgaVersion;
     QString m_sFpgaDate;

@@ -7,10 +7,6 @@
 #include "windowtest.h"
 
 #include <QtWidgets>
-#include <csignal>
-#ifndef Q_OS_WIN
-#include <sys/resource.h>
-#endif
 
 // Compares what the window shows of the widgets that sExpected names with sExpected (see Seen).
 #define QCOMPARE_SEEN(pWindow, sExpected) QCOMPARE(Seen(pWindow, sExpected), QString(sExpected))
@@ -55,62 +51,8 @@ QString Seen(const QWidget* pWindow, const QString& sExpected)
     return seen.join(" => ");
 }
 
-// A record as the link makes it from one parameter's JSON object.
-CKavroParam* Record(const QByteArray& json)
-{
-    auto* pRecord = new CKavroParam;
-    pRecord->FromJson(QJsonDocument::fromJson(json).object());
-    return pRecord;
-}
-
-QString Text(const QWidget* pWindow, const char* sName)
-{
-    return pWindow->findChild<QWidget*>(sName)->property("text").toString();
-}
-
-void Click(const QWidget* pWindow, const char* sName) { Widget<QAbstractButton>(pWindow, sName)->click(); }
-
-QString AppFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/"
-        + QCoreApplication::applicationName();
-}
-
-QByteArray ReadFile(const QString& sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString& sPath, const QByteArray& data)
-{
-    QFile file(sPath);
-    return QDir().mkpath(QFileInfo(sPath).path()) && file.open(QIODevice::WriteOnly)
-        && file.write(data) == data.size();
-}
-
 // What the device uploads for a capture buffer: distinct for each, binary, longer than any size limit here.
 QByteArray CaptureBytes(const QByteArray& name) { return name + QByteArray(3000, '\0') + name; }
-
-#ifdef Q_OS_WIN
-// Windows has no limit on the size of a process's files: the rows that fill the disk are left out there.
-constexpr bool kDiskCanFill = false;
-using rlim_t = quint64;
-constexpr rlim_t RLIM_INFINITY = ~rlim_t(0);
-void LimitFileSize(rlim_t) { }
-#else
-constexpr bool kDiskCanFill = true;
-
-// Lets no file grow beyond nBytes, as on a full disk; RLIM_INFINITY lifts the limit.
-void LimitFileSize(rlim_t nBytes)
-{
-    rlimit limit;
-    getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = qMin(nBytes, limit.rlim_max);
-    std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &limit);
-}
-#endif
 
 // The reason the platform gives for not opening a folder as a file to append to.
 QString FolderOpenError(const QString& sPath)
@@ -656,34 +598,8 @@ private slots:
     }
 
 private:
-    // Connects the window to the test's broker unless it is connected, and plays the device's report of
-    // itself until the window shows the connection established.
-    bool Establish(MainWindow& window)
-    {
-        if (Text(&window, "btnConnect") == "Connect")
-            ClickConnect(window, m_broker);
-        QElapsedTimer sinceReport;
-        return QTest::qWaitFor(
-            [&] {
-                if (Text(&window, "btnConnect") == "Disconnect")
-                    return true;
-                if (!sinceReport.isValid() || sinceReport.elapsed() > 200) {
-                    m_device.publish("/hdr/status/parameters/connection", kActive);
-                    sinceReport.start();
-                }
-                return false;
-            },
-            15000);
-    }
-
-    // True once the window has handled everything the device published before: the device sends a log
-    // line after it, and the window shows that line.
-    bool InboundHandled(MainWindow& window)
-    {
-        const QByteArray marker = "handled up to here " + QByteArray::number(++m_nMarkers);
-        m_device.publish("/hdr/status/logs", marker);
-        return QTest::qWaitFor([&] { return PaneLines(&window).contains(marker); }, 10000);
-    }
+    bool Establish(MainWindow& window) { return ::Establish(window, m_broker, m_device); }
+    bool InboundHandled(MainWindow& window) { return ::InboundHandled(window, m_device); }
 
     // What the window publishes until a spin-box edit of the user's, made now, goes out: by then every
     // edit pending before it has gone out too. Parameter messages are given by their payload only.
@@ -727,7 +643,6 @@ private:
     QList<QByteArray> m_received; // "<topic> <payload>" of what the windows published
     QByteArray m_captureOutcome; // the device's answer to a capture request; empty: none
     QByteArray m_sSkippedBuffer; // a capture buffer the device does not upload
-    int m_nMarkers = 0;
     ModalBoxCloser m_closer;
     MainWindow* m_pWindow = nullptr;
     QSize m_openedSize;

@@ -8,25 +8,6 @@
 
 namespace {
 
-QString DocumentsFolder() { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); }
-
-QString Text(const QWidget* pWindow, const char* sName)
-{
-    return pWindow->findChild<QWidget*>(sName)->property("text").toString();
-}
-
-QByteArray ReadFile(const QString& sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString& sPath, const QByteArray& data)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
 // Presses Connect with an address where nothing listens (the address is saved first), then Abort.
 void ConnectAndAbort(MainWindow& window)
 {

@@ -19,23 +19,6 @@ const QString kAborted = "Connection Status | Connection to MQTT Broker aborted.
 const QString kTerminated = "Connection Status | Connection to MQTT Broker terminated.";
 const QString kNoKeyStore = "No key store is available (";
 
-QString AppFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/"
-        + QCoreApplication::applicationName();
-}
-
-QByteArray ReadFile(const QString& sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString Text(const QWidget* pWindow, const char* sName)
-{
-    return Widget<QAbstractButton>(pWindow, sName)->text();
-}
-
 QStringList s_messages;
 QtMessageHandler s_previousHandler = nullptr;
 

@@ -61,11 +61,20 @@ private:
     bool m_bRunning = false;
     QByteArray m_answer;
 #else
+    // mosquitto in a process group of its own: what is sent to the test's group does not reach it. When the
+    // shell that started a test run goes away first, the group is sent SIGHUP and SIGCONT, which would wake a
+    // paused broker.
+    class Process : public QProcess
+    {
+    protected:
+        void setupChildProcess() override;
+    };
+
     void SendSignal(int nSignal);
     static QString executable();
 
     QTemporaryDir m_dir;
-    QProcess m_process;
+    Process m_process;
     QByteArray m_log;
 #endif
 };

@@ -3,25 +3,25 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QHostAddress>
 #include <QStandardPaths>
-#include <QTcpSocket>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
-// True once the broker accepts connections on the port; false when it ends or 10 s pass first.
-bool WaitUntilListening(QProcess& process, quint16 nPort)
+// True once this mosquitto reports in its log that its listener is up; false when it ends or 10 s pass
+// first. A connection to the port would not do: when another broker has taken the port, this one ends with
+// "Address already in use" while the other one answers. What it writes is appended to log.
+bool WaitUntilListening(QProcess& process, QByteArray& log)
 {
-    for (QDeadlineTimer deadline(10000); !deadline.hasExpired();) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, nPort);
-        if (probe.waitForConnected(200))
-            return true;
-        if (process.waitForFinished(20))
+    const int nStart = log.size();
+    for (QDeadlineTimer deadline(10000); log.indexOf(" running", nStart) < 0;) {
+        if (!process.waitForReadyRead(int(qMax<qint64>(deadline.remainingTime(), 0))))
             return false;
+        log += process.readAll();
     }
-    return false;
+    return true;
 }
 
 } // namespace
@@ -45,16 +45,17 @@ bool MosquittoBroker::start()
         m_sError = "mosquitto is not installed (scripts/install-deps installs it)";
         return false;
     }
-    // A port found free may be taken by someone else before mosquitto binds it: a few tries.
+    // A port found free may be taken by someone else before mosquitto binds it: a few tries. The log goes
+    // to stderr, which mosquitto does not buffer.
     for (int nAttempt = 0; nAttempt < 5; ++nAttempt) {
         const quint16 nPort = m_nPort != 0 ? m_nPort : freePort();
-        const QString sConfig
-            = QString("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n"
-                      "log_dest stdout\nlog_type error\nlog_type warning\nlog_type notice\n%2\n")
-                  .arg(nPort)
-                  .arg(m_sExtraConfig);
+        const QString sConfig = QString("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n"
+                                        "log_dest stderr\nlog_type error\nlog_type warning\nlog_type notice\n"
+                                        "log_type information\n%2\n")
+                                    .arg(nPort)
+                                    .arg(m_sExtraConfig);
         m_process.start(executable(), { "-c", writeFile("mosquitto.conf", sConfig.toUtf8()) });
-        if (m_process.waitForStarted(5000) && WaitUntilListening(m_process, nPort)) {
+        if (m_process.waitForStarted(5000) && WaitUntilListening(m_process, m_log)) {
             m_nPort = nPort;
             return true;
         }
@@ -99,6 +100,15 @@ void MosquittoBroker::resume() { SendSignal(SIGCONT); }
 bool MosquittoBroker::isRunning() const { return m_process.state() == QProcess::Running; }
 
 QString MosquittoBroker::log() { return QString::fromUtf8(m_log += m_process.readAll()); }
+
+// Runs in the child before mosquitto starts. Out of the test's group, the broker no longer ends with the
+// test on a terminal's Ctrl+C; it is ended when the test process ends instead (unless mosquitto, started by
+// root, changes to its own user, which clears that setting).
+void MosquittoBroker::Process::setupChildProcess()
+{
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+}
 
 void MosquittoBroker::SendSignal(int nSignal)
 {

@@ -46,12 +46,6 @@ const QStringList sNumbers
 const QStringList sLocked { "tonemapCB", "longExpCB", "lfmExpCB", "histoEnButton" };
 const QString sCheck = QStringLiteral("Please check the MQTT broker/Kavro device");
 
-QByteArray ReadFile(const QString& sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 // The whole panel against a private broker and the simulated camera, which runs as a process of its own.

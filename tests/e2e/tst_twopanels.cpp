@@ -22,17 +22,6 @@ const QString kUser = "engineer";
 const QString kPassword = "Kv7-swordfish";
 const QByteArray kLoadDefaults = R"({"load-defaults":{"value":true}})";
 
-QByteArray ReadFile(const QString& sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString Text(const QWidget* pWindow, const char* sButton)
-{
-    return Widget<QPushButton>(pWindow, sButton)->text();
-}
-
 // The window's spin box shows dValue, to its decimals.
 bool Shows(const QWidget* pWindow, const char* sSpinBox, double dValue)
 {

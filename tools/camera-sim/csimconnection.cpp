@@ -14,8 +14,8 @@ constexpr int nGoodbyeTimeoutMs = 2000;
 
 } // namespace
 
-CSimConnection::CSimConnection(
-    CSimDevice* pDevice, const QString& sHost, quint16 nPort, int nLogIntervalMs, QObject* pParent)
+CSimConnection::CSimConnection(CSimDevice* pDevice, const QString& sHost, quint16 nPort, int nLogIntervalMs,
+    int nStatusIntervalMs, QObject* pParent)
     : QObject(pParent)
     , m_pDevice(pDevice)
 {
@@ -29,11 +29,14 @@ CSimConnection::CSimConnection(
 
     m_retryTimer.setInterval(nRetryIntervalMs);
     m_logTimer.setInterval(nLogIntervalMs);
+    m_statusTimer.setInterval(nStatusIntervalMs);
+    m_statusTimer.setTimerType(Qt::PreciseTimer);
     m_goodbyeTimer.setSingleShot(true);
     m_goodbyeTimer.setInterval(nGoodbyeTimeoutMs);
 
     connect(&m_retryTimer, &QTimer::timeout, this, &CSimConnection::Retry);
     connect(&m_logTimer, &QTimer::timeout, m_pDevice, &CSimDevice::PublishLogLine);
+    connect(&m_statusTimer, &QTimer::timeout, m_pDevice, &CSimDevice::PublishNextStatus);
     connect(&m_goodbyeTimer, &QTimer::timeout, this, &CSimConnection::Finish);
     connect(&m_client, &QMqttClient::stateChanged, this, &CSimConnection::OnStateChanged);
     connect(&m_client, &QMqttClient::messageReceived, this, &CSimConnection::OnMessage);
@@ -88,6 +91,7 @@ void CSimConnection::OnStateChanged(QMqttClient::ClientState state)
     if (state != QMqttClient::Disconnected)
         return;
     m_logTimer.stop();
+    m_statusTimer.stop();
     if (m_bShuttingDown)
         Finish();
 }
@@ -102,6 +106,8 @@ void CSimConnection::OnConnected()
     m_pDevice->Announce();
     if (m_logTimer.interval() > 0)
         m_logTimer.start();
+    if (m_statusTimer.interval() > 0)
+        m_statusTimer.start();
     // Scripts wait for this line; by now the device has sent its description and values.
     QTextStream(stdout) << QStringLiteral("kavro-camera-sim: connected to %1:%2")
                                .arg(m_client.hostname())
@@ -127,6 +133,7 @@ void CSimConnection::Shutdown()
     m_bShuttingDown = true;
     m_retryTimer.stop();
     m_logTimer.stop();
+    m_statusTimer.stop();
     if (m_client.state() != QMqttClient::Connected) {
         QTimer::singleShot(0, this, &CSimConnection::Finish);
         return;

@@ -260,3 +260,9 @@ void CSimDevice::PublishLogLine()
                               .arg(dTemperature, 0, 'f', 1);
     emit Publish(sLogTopic, sLine.toUtf8(), false);
 }
+
+void CSimDevice::PublishNextStatus()
+{
+    const QVector<CSimParameter>& params = m_params.All();
+    ReportValue(params.at(m_nNextStatus++ % params.size()));
+}

@@ -38,6 +38,8 @@ public:
     void Announce();
     void HandleMessage(const QString& sTopic, const QByteArray& payload);
     void PublishLogLine();
+    // Reports the current value of the next parameter, in turn; the status stream of a long run.
+    void PublishNextStatus();
     void PublishOffline();
 
 signals:
@@ -62,4 +64,5 @@ private:
     bool m_bFailCapture;
     quint32 m_nFrame = 0;
     quint32 m_nLogTick = 0;
+    int m_nNextStatus = 0;
 };

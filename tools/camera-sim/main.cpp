@@ -14,6 +14,7 @@ struct SOptions
     quint16 nPort = 0;
     QString sSensorModel;
     int nLogIntervalMs = 0;
+    int nStatusIntervalMs = 0;
     bool bFailCapture = false;
     bool bTls = false;
     QString sCaFile;
@@ -38,6 +39,9 @@ bool ReadOptions(const QCoreApplication& app, SOptions* pOptions)
     const QCommandLineOption logInterval(QStringLiteral("log-interval-ms"),
         QStringLiteral("Interval of the log lines; 0 turns them off."), QStringLiteral("ms"),
         QStringLiteral("1000"));
+    const QCommandLineOption statusInterval(QStringLiteral("status-interval-ms"),
+        QStringLiteral("Interval of unasked status reports, one parameter in turn; 0 turns them off."),
+        QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption failCapture(
         QStringLiteral("fail-capture"), QStringLiteral("Answer every capture with a failure."));
     const QCommandLineOption tls(QStringLiteral("tls"),
@@ -51,13 +55,16 @@ bool ReadOptions(const QCoreApplication& app, SOptions* pOptions)
         QStringLiteral("Password for the broker (other users of the machine can read it in the process "
                        "list: for tests and demos)."),
         QStringLiteral("password"));
-    parser.addOptions({ host, port, model, logInterval, failCapture, tls, caFile, userName, password });
+    parser.addOptions(
+        { host, port, model, logInterval, statusInterval, failCapture, tls, caFile, userName, password });
     parser.process(app);
 
     bool bPortOk = false;
     const uint nPort = parser.value(port).toUInt(&bPortOk);
     bool bIntervalOk = false;
     pOptions->nLogIntervalMs = parser.value(logInterval).toInt(&bIntervalOk);
+    bool bStatusIntervalOk = false;
+    pOptions->nStatusIntervalMs = parser.value(statusInterval).toInt(&bStatusIntervalOk);
     QTextStream err(stderr);
     if (!bPortOk || nPort == 0 || nPort > 65535) {
         err << "kavro-camera-sim: invalid port: " << parser.value(port) << Qt::endl;
@@ -65,6 +72,10 @@ bool ReadOptions(const QCoreApplication& app, SOptions* pOptions)
     }
     if (!bIntervalOk || pOptions->nLogIntervalMs < 0) {
         err << "kavro-camera-sim: invalid log interval: " << parser.value(logInterval) << Qt::endl;
+        return false;
+    }
+    if (!bStatusIntervalOk || pOptions->nStatusIntervalMs < 0) {
+        err << "kavro-camera-sim: invalid status interval: " << parser.value(statusInterval) << Qt::endl;
         return false;
     }
     pOptions->sHost = parser.value(host);
@@ -93,7 +104,8 @@ int main(int argc, char* argv[])
         return 1;
 
     CSimDevice device(options.sSensorModel, options.bFailCapture);
-    CSimConnection connection(&device, options.sHost, options.nPort, options.nLogIntervalMs);
+    CSimConnection connection(
+        &device, options.sHost, options.nPort, options.nLogIntervalMs, options.nStatusIntervalMs);
     connection.SetSecurity(options.bTls, options.sCaFile, options.sUserName, options.sPassword);
     CSimSignalWatcher watcher;
     if (!watcher.IsActive())

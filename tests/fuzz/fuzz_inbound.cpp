@@ -1,0 +1,116 @@
+// Fuzzed device traffic through the whole inbound path into a real main window, built once with its
+// controls registered. An input is a series of messages separated by lines "==", each its topic on the first
+// line and its payload after it. A message goes, as the broker would deliver it, to every subscription of the
+// built-in configuration whose filter matches its topic; from there the link decodes it into records for the
+// window's DataUpdate and raw data for its MessageUpdate: connection and capture status, configuration
+// records that change bounds, parameter uploads, capture buffers on any sub-topic, and log text.
+#include "app/mainwindow.h"
+#include "cfuzzenvironment.h"
+#include "link/ckavrocomm.h"
+#include "link/ckavrosubscription.h"
+#include "model/ckavroparam.h"
+#include "mqtt/qmqtttopicfilter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QPlainTextEdit>
+#include <vector>
+
+namespace {
+
+// The link and subscriptions of the built-in configuration, wired to the window as the window wires its own
+// link. The message pane and the configuration viewer keep only their last lines, so that a long run is not
+// slowed down by what earlier inputs left there.
+class CInboundPath
+{
+public:
+    CInboundPath()
+    {
+        m_window.findChild<QPlainTextEdit*>(QStringLiteral("teMessages"))->setMaximumBlockCount(200);
+        m_window.findChild<QPlainTextEdit*>(QStringLiteral("teConfigData"))->setMaximumBlockCount(200);
+        QFile defaults(QStringLiteral(":/default-config.json"));
+        defaults.open(QIODevice::ReadOnly);
+        const QJsonObject config = QJsonDocument::fromJson(defaults.readAll())
+                                       .object()
+                                       .value(QLatin1String("mqtt_config"))
+                                       .toObject();
+        m_link.ReadTopicConfig(config);
+        QObject::connect(&m_link, &CKavroComm::DataUpdate, &m_window, &MainWindow::DataUpdate);
+        QObject::connect(&m_link, &CKavroComm::MessageUpdate, &m_window, &MainWindow::MessageUpdate);
+        AddSubscriptions(config.value(QLatin1String("subscribe_topics")).toObject(), false);
+        AddSubscriptions(config.value(QLatin1String("subscribe_topics_raw")).toObject(), true);
+    }
+
+    void Deliver(const QByteArray& topic, const QByteArray& payload)
+    {
+        // The broker delivers only valid UTF-8 topic names without wildcards.
+        const QString sTopic = QString::fromUtf8(topic);
+        const QMqttTopicName name(sTopic);
+        if (sTopic.toUtf8() != topic || !name.isValid())
+            return;
+        const QMqttMessage message(name, payload);
+        for (const auto& pSubscription : m_subscriptions) {
+            if (pSubscription.first.match(name))
+                QMetaObject::invokeMethod(pSubscription.second.get(), "ReceiveSubscriptionMessage",
+                    Qt::DirectConnection, Q_ARG(QMqttMessage, message));
+        }
+    }
+
+private:
+    void AddSubscriptions(const QJsonObject& topics, bool bRaw)
+    {
+        for (auto it = topics.constBegin(); it != topics.constEnd(); ++it) {
+            auto pSubscription = std::make_unique<CKavroSubscription>();
+            pSubscription->Subscribe(it.key(), it.value().toString(), nullptr, bRaw);
+            QObject::connect(pSubscription.get(), &CKavroSubscription::SubscriptionMessage, &m_link,
+                &CKavroComm::ReceiveSubscriptionMessage);
+            m_subscriptions.emplace_back(QMqttTopicFilter(it.value().toString()), std::move(pSubscription));
+        }
+    }
+
+    MainWindow m_window;
+    CKavroComm m_link;
+    std::vector<std::pair<QMqttTopicFilter, std::unique_ptr<CKavroSubscription>>> m_subscriptions;
+};
+
+// The capture dialog keeps its files in the folder that is current when the window is built: the home.
+CInboundPath* MakePath()
+{
+    const QString sWorkingFolder = QDir::currentPath();
+    QDir::setCurrent(CFuzzEnvironment::Instance().Home());
+    auto* pPath = new CInboundPath;
+    QDir::setCurrent(sWorkingFolder);
+    return pPath;
+}
+
+CInboundPath& Path()
+{
+    static CInboundPath* s_pPath = MakePath();
+    return *s_pPath;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    Path();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(pData), int(nSize));
+    const QByteArray separator("\n==\n");
+    for (int nStart = 0; nStart <= input.size();) {
+        int nEnd = input.indexOf(separator, nStart);
+        if (nEnd < 0)
+            nEnd = input.size();
+        const QByteArray message = input.mid(nStart, nEnd - nStart);
+        const int nTopicEnd = message.indexOf('\n');
+        Path().Deliver(message.left(nTopicEnd), nTopicEnd < 0 ? QByteArray() : message.mid(nTopicEnd + 1));
+        nStart = nEnd + separator.size();
+    }
+    CFuzzEnvironment::ProcessEvents();
+    return 0;
+}

@@ -1,7 +1,10 @@
 #include "app/mainwindow.h"
 
 #include "app/buildinfo.h"
+#include "app/clogfile.h"
 #include "app/cpasswordstore.h"
+#include "app/csettingsfile.h"
+#include "app/cuploadfile.h"
 #include "dialogs/capturedialog.h"
 #include "dialogs/configdatadlg.h"
 #include "dialogs/credentialsdialog.h"
@@ -17,11 +20,9 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QJsonParseError>
-#include <QLocale>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QResizeEvent>
-#include <QSaveFile>
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QSvgWidget>
@@ -34,6 +35,11 @@ namespace {
 bool s_bFirstShow = true;
 
 constexpr int kAdvancedPanelWidth = 500;
+// The maker's logo fills the flat logo button, which the form makes exactly this size.
+constexpr QSize kLogoSize(130, 100);
+// Range of a control whose configuration record names no bounds of its own.
+constexpr int kDefaultMinValue = 0;
+constexpr int kDefaultMaxValue = 99999;
 constexpr int kFirstDelayedSendMs = 1250;
 constexpr int kFollowingDelayedSendMs = 750;
 
@@ -112,19 +118,6 @@ QUrl GuideUrl()
     return QUrl::fromLocalFile(QFile::exists(sBeside) || !QFile::exists(sInstalled) ? sBeside : sInstalled);
 }
 
-// Writes all of data to an unbuffered file. A short write is followed by another, so that the cause of
-// the failure (disk full, file too large) is what the file's error string reports.
-bool WriteAll(QFileDevice& file, const QByteArray& data)
-{
-    for (qint64 nWritten = 0; nWritten < data.size();) {
-        const qint64 nChunk = file.write(data.constData() + nWritten, data.size() - nWritten);
-        if (nChunk <= 0)
-            return false;
-        nWritten += nChunk;
-    }
-    return true;
-}
-
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
@@ -137,7 +130,7 @@ MainWindow::MainWindow(QWidget* parent)
     , m_bClosing(false)
     , m_bAdvancedShown(false)
     , ui(std::make_shared<Ui::MainWindow>())
-    , m_nCaptureState(0)
+    , m_nCaptureState(CaptureDialog::kNoCapture)
     , m_clock(&QDateTime::currentDateTime)
     , m_openFileDialog(
           [](QWidget* pParent, const QString& sCaption, const QString& sDir, const QString& sFilter) {
@@ -198,7 +191,7 @@ MainWindow::~MainWindow()
 void MainWindow::AddLogo()
 {
     auto* pLogo = new QSvgWidget(QStringLiteral(":/logo.svg"), this);
-    pLogo->setFixedSize(130, 100);
+    pLogo->setFixedSize(kLogoSize);
     pLogo->setStyleSheet(QStringLiteral("background: transparent"));
     pLogo->setContentsMargins(0, 0, 0, 0);
 
@@ -324,7 +317,7 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 // ---------------------------------------------------------------------------------------------------------
 // Settings file
 
-QString MainWindow::ConfigFilePath() const { return m_sAppFolder + QStringLiteral("/UCControlConfig.json"); }
+QString MainWindow::ConfigFilePath() const { return CSettingsFile(m_sAppFolder).FilePath(); }
 
 void MainWindow::LoadConfiguration()
 {
@@ -346,11 +339,7 @@ void MainWindow::LoadConfiguration()
         ApplyMqttConfig(defaults.object());
     }
 
-    QFile file(ConfigFilePath());
-    if (EnsureFolder(m_sAppFolder) && file.open(QIODevice::ReadOnly)) {
-        const QByteArray fileText = file.readAll();
-        file.close();
-        m_configDoc = QJsonDocument::fromJson(fileText, &error);
+    if (EnsureFolder(m_sAppFolder) && CSettingsFile(m_sAppFolder).Read(&m_configDoc, &error)) {
         if (error.error != QJsonParseError::NoError) {
             sMessage += tr("\n\nError loading config json file:\n\n") + ConfigFilePath()
                 + QStringLiteral("\n\n") + error.errorString() + tr("\nOffset: ")
@@ -407,32 +396,13 @@ void MainWindow::SaveUserName(const QString& sUserName)
 }
 
 // Records the members of broker_address in the stored document and writes the file if any of them changed.
+// The stored document takes the new values also when the file then cannot be written, so the same address
+// is not tried again.
 void MainWindow::SaveBrokerAddress(const QList<QPair<QString, QString>>& members)
 {
-    QJsonObject root = m_configDoc.object();
-    QJsonObject address = root.value(QLatin1String("broker_address")).toObject();
-
-    bool bChanged = false;
-    for (const auto& member : members) {
-        if (!address.contains(member.first) || address.value(member.first).toString() != member.second) {
-            address.insert(member.first, member.second);
-            bChanged = true;
-        }
-    }
-    if (!bChanged)
+    if (!CSettingsFile::SetBrokerMembers(&m_configDoc, members))
         return;
-
-    root.insert(QStringLiteral("broker_address"), address);
-    m_configDoc = QJsonDocument(root);
-    const QByteArray text = m_configDoc.toJson(QJsonDocument::Indented);
-
-    // Written beside the old file and renamed over it only when every byte is written, so a failed write
-    // leaves the old file in place. Unbuffered: a buffered QSaveFile loses the error of its final flush and
-    // would commit a short file.
-    QSaveFile file(ConfigFilePath());
-    const bool bSaved = EnsureFolder(m_sAppFolder) && file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
-        && file.write(text) == text.size() && file.commit();
-    if (!bSaved) {
+    if (!EnsureFolder(m_sAppFolder) || !CSettingsFile(m_sAppFolder).Write(m_configDoc)) {
         QMessageBox::warning(nullptr, tr("Save Configuration"),
             tr("Error opening config json file to save:\n\n") + ConfigFilePath());
     }
@@ -468,8 +438,8 @@ void MainWindow::on_btnConnect_clicked()
             nullptr, tr("Connect"), tr("To connect with the camera, the url and port must not be blank."));
         return;
     }
-    static const QRegularExpression digitsOnly(QStringLiteral("\\A[0-9]+\\z"));
-    if (!digitsOnly.match(port).hasMatch()) {
+    static const QRegularExpression kDigitsOnly(QStringLiteral("\\A[0-9]+\\z"));
+    if (!kDigitsOnly.match(port).hasMatch()) {
         QMessageBox::warning(
             nullptr, tr("Connect"), tr("To connect with the camera, port must be all digits."));
         return;
@@ -560,7 +530,7 @@ void MainWindow::ShowDeviceStatus(bool bConnected, const QString& sStatus)
 void MainWindow::ForgetConnectionState()
 {
     DiscardPendingValues();
-    m_nCaptureState = 0;
+    m_nCaptureState = CaptureDialog::kNoCapture;
     m_sUploadFilePath.clear();
 }
 
@@ -731,8 +701,8 @@ void MainWindow::ApplyConfigData(QString paramName, CKavroParam* pParamData)
     const bool bEnabled = !(pDisabled && pDisabled->ToBool());
     const bool bReadOnly = pReadOnly && pReadOnly->ToBool();
     const QString sDescription = pDescription ? pDescription->ToString() : QString();
-    const QVariant minValue = pMin ? pMin->ToVariant() : QVariant(0);
-    const QVariant maxValue = pMax ? pMax->ToVariant() : QVariant(99999);
+    const QVariant minValue = pMin ? pMin->ToVariant() : QVariant(kDefaultMinValue);
+    const QVariant maxValue = pMax ? pMax->ToVariant() : QVariant(kDefaultMaxValue);
 
     // The histogram switch is shown, never operated, whatever the device says about it.
     if (paramName == QLatin1String("osdhist"))
@@ -848,27 +818,20 @@ void MainWindow::ClearCaptureBuffers()
 void MainWindow::WriteLogRecords(QString paramName, CKavroParam* pParamData)
 {
     const QDateTime now = m_clock();
-    QFile file(QStringLiteral("%1/%2_Log_%3.log")
-                   .arg(m_sAppFolder, QCoreApplication::applicationName(),
-                       now.toString(QStringLiteral("yyyy-MM-dd"))));
     // A folder that cannot be made shows as the reason why the file does not open.
     EnsureFolder(m_sAppFolder);
+    CLogFile logFile(m_sAppFolder, QCoreApplication::applicationName());
     const QString sOpenError = tr("Unable to open file to save log data:%1\n%2");
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        AppendMessage(sOpenError.arg(file.fileName(), file.errorString()));
+    if (!logFile.Open(now)) {
+        AppendMessage(sOpenError.arg(logFile.FileName(), logFile.ErrorString()));
         return;
     }
 
-    const QString sTime = QLocale::system().toString(now, QStringLiteral("dd-MMM-yyyy HH:mm:ss.zzz"));
-    QString sLines;
-    for (auto it = pParamData->constBegin(); it != pParamData->constEnd(); ++it) {
-        const QString sLine
-            = QStringLiteral("%1\t%2\t%3\t%4").arg(sTime, paramName, it.key(), it.value()->ToString());
+    const QStringList lines = CLogFile::Lines(now, paramName, *pParamData);
+    for (const QString& sLine : lines)
         AppendMessage(sLine);
-        sLines += sLine + QLatin1Char('\n');
-    }
-    if (!WriteAll(file, sLines.toUtf8()))
-        AppendMessage(sOpenError.arg(file.fileName(), file.errorString()));
+    if (!logFile.Append(lines))
+        AppendMessage(sOpenError.arg(logFile.FileName(), logFile.ErrorString()));
 }
 
 void MainWindow::SaveCaptureBuffer(QByteArray* pData, QString sFileName, QString sExtension)
@@ -877,15 +840,13 @@ void MainWindow::SaveCaptureBuffer(QByteArray* pData, QString sFileName, QString
         tr("Unable to open file to save upload capture data:\n\n%1"));
 }
 
-// Replaces the file with data through a temporary file that takes its place only when every byte is
-// written, so a failure leaves the earlier file as it was. Failures to open and to write are reported
-// alike: an information box titled with the file name, the reason as its text.
+// Failures to open and to write are reported alike: an information box titled with the file name, the
+// reason as its text.
 void MainWindow::ReplaceFile(const QString& sFileName, const QByteArray& data, const QString& sErrorTitle)
 {
-    QSaveFile file(sFileName);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && WriteAll(file, data) && file.commit())
-        return;
-    ShowBox(false, sErrorTitle.arg(sFileName), file.errorString());
+    CUploadFile file(sFileName);
+    if (!file.Write(data))
+        ShowBox(false, sErrorTitle.arg(sFileName), file.ErrorString());
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -1010,7 +971,7 @@ void MainWindow::on_captureDlgButton_clicked()
 
     m_pCaptureDlg->SetLdrDisabled(bLdrDisabled);
     m_pCaptureDlg->exec();
-    m_nCaptureState = 0;
+    m_nCaptureState = CaptureDialog::kNoCapture;
 }
 
 // 1 or 2 starts a capture of the sensor or the HDMI path; the device answers 0 when its buffers are
@@ -1018,20 +979,20 @@ void MainWindow::on_captureDlgButton_clicked()
 // that arrives while a box is open finds no capture pending.
 void MainWindow::captureCommandSlot(int muxSel)
 {
-    const int nCaptureState = std::exchange(m_nCaptureState, 0);
+    const int nCaptureState = std::exchange(m_nCaptureState, CaptureDialog::kNoCapture);
     switch (muxSel) {
-    case 1:
-    case 2:
+    case CaptureDialog::kCaptureSensor:
+    case CaptureDialog::kCaptureHdmi:
         // The files of this capture hold what the device uploads for it, never an earlier capture's bytes.
         ClearCaptureBuffers();
         m_nCaptureState = muxSel;
         emit captureCommand(QStringLiteral("capture"), quint32(muxSel), false);
         break;
-    case 0:
+    case CaptureDialog::kCaptureDone:
         SaveCapture(nCaptureState);
         break;
-    case 255:
-        if (nCaptureState != 0) {
+    case CaptureDialog::kCaptureFailed:
+        if (nCaptureState != CaptureDialog::kNoCapture) {
             m_pCaptureDlg->done(1);
             ShowWarning(tr("Capture"), tr("Capture Failed!"));
         }
@@ -1045,12 +1006,12 @@ void MainWindow::captureCommandSlot(int muxSel)
 void MainWindow::SaveCapture(int nCaptureState)
 {
     QList<QPair<QByteArray*, QString>> images;
-    if (nCaptureState == 1 && m_sSensorModel == kLdrSensorModel)
+    if (nCaptureState == CaptureDialog::kCaptureSensor && m_sSensorModel == kLdrSensorModel)
         images = { { &m_captureLdr, QStringLiteral("LDR") } };
-    else if (nCaptureState == 1)
+    else if (nCaptureState == CaptureDialog::kCaptureSensor)
         images = { { &m_captureT1, QStringLiteral("T1") }, { &m_captureT2, QStringLiteral("T2") },
             { &m_captureT3, QStringLiteral("T3") } };
-    else if (nCaptureState == 2)
+    else if (nCaptureState == CaptureDialog::kCaptureHdmi)
         images = { { &m_captureHdmi, QStringLiteral("HDMI") } };
     else
         return;

@@ -12,7 +12,8 @@
 // reports the new value on its status topic, which the control takes without echoing it.
 // Raw traffic ends up in MessageUpdate: log text goes to the message pane, a parameter upload into the
 // file the user chose with Save, and capture buffers are kept until the device reports the capture done,
-// when they are written to the files that the capture dialog names.
+// when they are written to the files that the capture dialog names. The window decides what goes where;
+// CLogFile, CUploadFile and CSettingsFile write the log, upload, capture and settings files.
 // A broker that refuses the connection as not authorised gets a user name and password: from the desktop's
 // key store (CPasswordStore) when the user let it keep one, else from the user (CredentialsDialog).
 

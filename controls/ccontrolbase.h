@@ -14,11 +14,11 @@ class CControlBase : public QWidget
 
 public:
     CControlBase(QString sParamName, QVariant value, QVariant minValue, QVariant maxValue, QVariant stepValue,
-                 bool bEnabled, bool bReadOnly);
+        bool bEnabled, bool bReadOnly);
 
     // Applies the attributes of a configuration record: enabled state first, then the bounds.
-    void SetAttributes(bool bEnabled, bool bReadOnly, QString sDescription, QVariant minValue,
-                       QVariant maxValue);
+    void SetAttributes(
+        bool bEnabled, bool bReadOnly, QString sDescription, QVariant minValue, QVariant maxValue);
 
     // Enables or disables every wrapped widget; the stored enabled/read-only flags are not consulted.
     virtual void EnableControl(bool bEnable) = 0;
@@ -28,7 +28,6 @@ public:
     virtual void SetValue(QVariant value) = 0;
 
     QString ParamName() const { return m_sParamName; }
-    QString Description() const { return m_sDescription; }
 
     QVariant m_value;
     QVariant m_minValue;

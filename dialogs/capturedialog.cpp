@@ -67,7 +67,7 @@ void CaptureDialog::on_captureButton_clicked()
 
     ui->captureButton->setEnabled(false);
     m_sTimeStamp = QDateTime::currentDateTime().toString("yyyy_MM_dd_hhmmss");
-    emit startCapture(bSensor ? 1 : 2);
+    emit startCapture(bSensor ? kCaptureSensor : kCaptureHdmi);
 }
 
 void CaptureDialog::on_pathPushButton_clicked()

@@ -15,6 +15,15 @@ class CaptureDialog : public QDialog
     Q_OBJECT
 
 public:
+    // Capture codes: the path a capture grabs (startCapture's argument and the capture command's value), and
+    // what the device reports on its "capture" status besides: done, failed. The main window's capture state
+    // is one of the paths, or kNoCapture.
+    static constexpr int kNoCapture = 0;
+    static constexpr int kCaptureSensor = 1;
+    static constexpr int kCaptureHdmi = 2;
+    static constexpr int kCaptureDone = 0;
+    static constexpr int kCaptureFailed = 255;
+
     explicit CaptureDialog(QWidget* parent = nullptr);
     ~CaptureDialog() override;
 

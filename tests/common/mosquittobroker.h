@@ -55,7 +55,7 @@ private:
 
 #ifdef Q_OS_WIN
     // Sends one request to the broker host and reads its answer into the members; false when it fails.
-    bool Call(const QByteArray& command, const QByteArray& argument = QByteArray());
+    bool call(const QByteArray& command, const QByteArray& argument = QByteArray());
 
     QTcpSocket m_host;
     bool m_bRunning = false;
@@ -70,7 +70,7 @@ private:
         void setupChildProcess() override;
     };
 
-    void SendSignal(int nSignal);
+    void sendSignal(int nSignal);
     static QString executable();
 
     QTemporaryDir m_dir;

@@ -93,9 +93,9 @@ void MosquittoBroker::kill()
     m_process.waitForFinished(5000);
 }
 
-void MosquittoBroker::pause() { SendSignal(SIGSTOP); }
+void MosquittoBroker::pause() { sendSignal(SIGSTOP); }
 
-void MosquittoBroker::resume() { SendSignal(SIGCONT); }
+void MosquittoBroker::resume() { sendSignal(SIGCONT); }
 
 bool MosquittoBroker::isRunning() const { return m_process.state() == QProcess::Running; }
 
@@ -110,7 +110,7 @@ void MosquittoBroker::Process::setupChildProcess()
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 }
 
-void MosquittoBroker::SendSignal(int nSignal)
+void MosquittoBroker::sendSignal(int nSignal)
 {
     if (isRunning())
         ::kill(pid_t(m_process.processId()), nSignal);

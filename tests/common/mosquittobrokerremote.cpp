@@ -20,7 +20,7 @@ MosquittoBroker::~MosquittoBroker() { stop(); }
 // A request is a command and its percent-encoded argument on one line. The answer is one line too:
 // success (0 or 1), the broker's port, whether it runs, and a percent-encoded text (the error, a log or a
 // path).
-bool MosquittoBroker::Call(const QByteArray& command, const QByteArray& argument)
+bool MosquittoBroker::call(const QByteArray& command, const QByteArray& argument)
 {
     if (m_host.state() != QAbstractSocket::ConnectedState) {
         const quint16 nHostPort = quint16(qEnvironmentVariableIntValue("OMBIX_BROKER_HOST_PORT"));
@@ -55,25 +55,25 @@ bool MosquittoBroker::Call(const QByteArray& command, const QByteArray& argument
 
 QString MosquittoBroker::writeFile(const QString& sName, const QByteArray& content)
 {
-    return Call("file", sName.toUtf8().toPercentEncoding() + ' ' + content.toPercentEncoding())
+    return call("file", sName.toUtf8().toPercentEncoding() + ' ' + content.toPercentEncoding())
         ? QString::fromUtf8(m_answer)
         : QString();
 }
 
-bool MosquittoBroker::start() { return Call("config", m_sExtraConfig.toUtf8()) && Call("start"); }
+bool MosquittoBroker::start() { return call("config", m_sExtraConfig.toUtf8()) && call("start"); }
 
 void MosquittoBroker::stop()
 {
     if (m_bRunning)
-        Call("stop");
+        call("stop");
 }
 
-void MosquittoBroker::kill() { Call("kill"); }
+void MosquittoBroker::kill() { call("kill"); }
 
-void MosquittoBroker::pause() { Call("pause"); }
+void MosquittoBroker::pause() { call("pause"); }
 
-void MosquittoBroker::resume() { Call("resume"); }
+void MosquittoBroker::resume() { call("resume"); }
 
 bool MosquittoBroker::isRunning() const { return m_bRunning; }
 
-QString MosquittoBroker::log() { return Call("log") ? QString::fromUtf8(m_answer) : QString(); }
+QString MosquittoBroker::log() { return call("log") ? QString::fromUtf8(m_answer) : QString(); }

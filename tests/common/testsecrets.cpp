@@ -35,7 +35,7 @@ bool TestSecrets::createCa()
         return false;
     }
     config.close();
-    return Run("openssl",
+    return run("openssl",
         { "req", "-x509", "-config", path("openssl.cnf"), "-extensions", "ca", "-newkey", "ec", "-pkeyopt",
             "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", path("ca.key"), "-out", caFile(), "-days",
             "2" });
@@ -43,12 +43,12 @@ bool TestSecrets::createCa()
 
 bool TestSecrets::createServerCertificate(const QString& sName, const QString& sSubjectAltName)
 {
-    return Run("openssl",
+    return run("openssl",
                { "req", "-new", "-config", path("openssl.cnf"), "-newkey", "ec", "-pkeyopt",
                    "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", path(sName + ".key"), "-out",
                    path(sName + ".csr"), "-subj", "/CN=" + sName },
                sSubjectAltName)
-        && Run("openssl",
+        && run("openssl",
             { "x509", "-req", "-in", path(sName + ".csr"), "-CA", caFile(), "-CAkey", path("ca.key"),
                 "-CAcreateserial", "-out", path(sName + ".crt"), "-days", "2", "-extfile",
                 path("openssl.cnf"), "-extensions", "server" },
@@ -58,7 +58,7 @@ bool TestSecrets::createServerCertificate(const QString& sName, const QString& s
 bool TestSecrets::createPasswordFile(const QString& sUser, const QString& sPassword, QByteArray* pContent)
 {
     QFile::remove(path("passwords"));
-    if (!Run("mosquitto_passwd", { "-c", "-b", path("passwords"), sUser, sPassword }))
+    if (!run("mosquitto_passwd", { "-c", "-b", path("passwords"), sUser, sPassword }))
         return false;
     *pContent = read("passwords");
     return !pContent->isEmpty();
@@ -101,7 +101,7 @@ QByteArray TestSecrets::read(const QString& sFile) const
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool TestSecrets::Run(const QString& sProgram, const QStringList& arguments, const QString& sSubjectAltName)
+bool TestSecrets::run(const QString& sProgram, const QStringList& arguments, const QString& sSubjectAltName)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -36,7 +36,7 @@ public:
     QString errorString() const { return m_sError; }
 
 private:
-    bool Run(const QString& sProgram, const QStringList& arguments, const QString& sSubjectAltName = {});
+    bool run(const QString& sProgram, const QStringList& arguments, const QString& sSubjectAltName = {});
 
     QTemporaryDir m_dir;
     QString m_sError;

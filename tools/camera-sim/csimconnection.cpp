@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr int nRetryIntervalMs = 1000;
+constexpr int kRetryIntervalMs = 1000;
 // How long a clean exit waits for the broker to see the DISCONNECT.
-constexpr int nGoodbyeTimeoutMs = 2000;
+constexpr int kGoodbyeTimeoutMs = 2000;
 
 } // namespace
 
@@ -27,12 +27,12 @@ CSimConnection::CSimConnection(CSimDevice* pDevice, const QString& sHost, quint1
     m_client.setWillQoS(0);
     m_client.setWillRetain(true);
 
-    m_retryTimer.setInterval(nRetryIntervalMs);
+    m_retryTimer.setInterval(kRetryIntervalMs);
     m_logTimer.setInterval(nLogIntervalMs);
     m_statusTimer.setInterval(nStatusIntervalMs);
     m_statusTimer.setTimerType(Qt::PreciseTimer);
     m_goodbyeTimer.setSingleShot(true);
-    m_goodbyeTimer.setInterval(nGoodbyeTimeoutMs);
+    m_goodbyeTimer.setInterval(kGoodbyeTimeoutMs);
 
     connect(&m_retryTimer, &QTimer::timeout, this, &CSimConnection::Retry);
     connect(&m_logTimer, &QTimer::timeout, m_pDevice, &CSimDevice::PublishLogLine);
@@ -82,13 +82,13 @@ void CSimConnection::Retry()
     Connect();
 }
 
-void CSimConnection::OnStateChanged(QMqttClient::ClientState state)
+void CSimConnection::OnStateChanged(QMqttClient::ClientState eState)
 {
-    if (state == QMqttClient::Connected) {
+    if (eState == QMqttClient::Connected) {
         OnConnected();
         return;
     }
-    if (state != QMqttClient::Disconnected)
+    if (eState != QMqttClient::Disconnected)
         return;
     m_logTimer.stop();
     m_statusTimer.stop();

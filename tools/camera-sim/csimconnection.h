@@ -31,7 +31,7 @@ signals:
 
 private slots:
     void Retry();
-    void OnStateChanged(QMqttClient::ClientState state);
+    void OnStateChanged(QMqttClient::ClientState eState);
     void OnMessage(const QByteArray& payload, const QMqttTopicName& topic);
     void Publish(const QString& sTopic, const QByteArray& payload, bool bRetain);
 

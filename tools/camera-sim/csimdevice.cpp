@@ -11,29 +11,29 @@
 
 namespace {
 
-const QString sParamsSetTopic = QStringLiteral("/hdr/set/parameters");
-const QString sControlSetTopic = QStringLiteral("/hdr/set/controls");
-const QString sConfigTopic = QStringLiteral("/hdr/config/parameters");
-const QString sStatusPrefix = QStringLiteral("/hdr/status/parameters/");
-const QString sUploadTopic = QStringLiteral("/hdr/status/upload");
-const QString sCapturePrefix = QStringLiteral("/hdr/capture/upload/");
-const QString sLogTopic = QStringLiteral("/hdr/status/logs");
+const QString kParamsSetTopic = QStringLiteral("/hdr/set/parameters");
+const QString kControlSetTopic = QStringLiteral("/hdr/set/controls");
+const QString kConfigTopic = QStringLiteral("/hdr/config/parameters");
+const QString kStatusPrefix = QStringLiteral("/hdr/status/parameters/");
+const QString kUploadTopic = QStringLiteral("/hdr/status/upload");
+const QString kCapturePrefix = QStringLiteral("/hdr/capture/upload/");
+const QString kLogTopic = QStringLiteral("/hdr/status/logs");
 
-const QString sConnectionStatus = QStringLiteral("connection_status");
-const QString sCapture = QStringLiteral("capture");
-const QString sValue = QStringLiteral("value");
+const QString kConnectionStatus = QStringLiteral("connection_status");
+const QString kCapture = QStringLiteral("capture");
+const QString kValue = QStringLiteral("value");
 
-constexpr int nCaptureDone = 0;
-constexpr int nCaptureFailed = 255;
-constexpr int nMuxSensor = 1;
-constexpr int nMuxHdmi = 2;
+constexpr int kCaptureDone = 0;
+constexpr int kCaptureFailed = 255;
+constexpr int kCaptureSensor = 1;
+constexpr int kCaptureHdmi = 2;
 
 QByteArray Compact(const QJsonObject& obj) { return QJsonDocument(obj).toJson(QJsonDocument::Compact); }
 
 // A parameter message carries {"name":{"value":v}}; a hand-made file may say {"name":v}.
 QJsonValue ValueOf(const QJsonValue& member)
 {
-    return member.isObject() ? member.toObject().value(sValue) : member;
+    return member.isObject() ? member.toObject().value(kValue) : member;
 }
 
 bool ParseMembers(const QString& sTopic, const QByteArray& payload, QJsonObject* pMembers)
@@ -69,18 +69,18 @@ CSimDevice::CSimDevice(const QString& sSensorModel, bool bFailCapture, QObject* 
     , m_bFailCapture(bFailCapture)
 { }
 
-QStringList CSimDevice::CommandTopics() { return { sParamsSetTopic, sControlSetTopic }; }
+QStringList CSimDevice::CommandTopics() { return { kParamsSetTopic, kControlSetTopic }; }
 
-QString CSimDevice::ConnectionStatusTopic() { return sStatusPrefix + sConnectionStatus; }
+QString CSimDevice::ConnectionStatusTopic() { return kStatusPrefix + kConnectionStatus; }
 
 QByteArray CSimDevice::ConnectionStatusMessage(const QString& sStatus)
 {
-    return Compact({ { sConnectionStatus, QJsonObject { { sValue, sStatus } } } });
+    return Compact({ { kConnectionStatus, QJsonObject { { kValue, sStatus } } } });
 }
 
 void CSimDevice::Announce()
 {
-    emit Publish(sConfigTopic, Compact(DescriptionMessage()), true);
+    emit Publish(kConfigTopic, Compact(DescriptionMessage()), true);
     for (const CSimParameter& param : m_params.All())
         ReportValue(param);
     emit Publish(ConnectionStatusTopic(), ConnectionStatusMessage(QStringLiteral("active")), true);
@@ -106,8 +106,8 @@ QJsonObject CSimDevice::DescriptionMessage() const
 
 void CSimDevice::HandleMessage(const QString& sTopic, const QByteArray& payload)
 {
-    const bool bParameters = sTopic == sParamsSetTopic;
-    if (!bParameters && sTopic != sControlSetTopic) {
+    const bool bParameters = sTopic == kParamsSetTopic;
+    if (!bParameters && sTopic != kControlSetTopic) {
         qWarning().noquote() << QStringLiteral("ignored a message on %1: not a command topic").arg(sTopic);
         return;
     }
@@ -124,7 +124,7 @@ void CSimDevice::HandleMessage(const QString& sTopic, const QByteArray& payload)
 
 void CSimDevice::ApplyParameter(const QString& sName, const QJsonValue& member)
 {
-    if (sName == sCapture) {
+    if (sName == kCapture) {
         StartCapture(ValueOf(member));
         return;
     }
@@ -165,26 +165,26 @@ void CSimDevice::UploadParameters()
 {
     QJsonObject file;
     for (const CSimParameter& param : m_params.All())
-        file.insert(param.Name(), QJsonObject { { sValue, param.Value() } });
-    emit Publish(sUploadTopic, QJsonDocument(file).toJson(QJsonDocument::Indented), false);
+        file.insert(param.Name(), QJsonObject { { kValue, param.Value() } });
+    emit Publish(kUploadTopic, QJsonDocument(file).toJson(QJsonDocument::Indented), false);
 }
 
 void CSimDevice::ReportValue(const CSimParameter& param)
 {
-    emit Publish(sStatusPrefix + param.Name(), Compact({ { param.Name(), param.Status() } }), true);
+    emit Publish(kStatusPrefix + param.Name(), Compact({ { param.Name(), param.Status() } }), true);
 }
 
 void CSimDevice::ReportCapture(int nResult)
 {
     // Never retained: a panel that connects later must not take an old result for a new capture.
     emit Publish(
-        sStatusPrefix + sCapture, Compact({ { sCapture, QJsonObject { { sValue, nResult } } } }), false);
+        kStatusPrefix + kCapture, Compact({ { kCapture, QJsonObject { { kValue, nResult } } } }), false);
 }
 
 void CSimDevice::StartCapture(const QJsonValue& value)
 {
     const double dMux = value.toDouble(NAN);
-    if (dMux != nMuxSensor && dMux != nMuxHdmi) {
+    if (dMux != kCaptureSensor && dMux != kCaptureHdmi) {
         qWarning().noquote() << QStringLiteral("ignored capture: expects 1 (sensor) or 2 (HDMI)");
         return;
     }
@@ -195,7 +195,7 @@ void CSimDevice::Capture(int nMux)
 {
     if (m_bFailCapture) {
         qWarning().noquote() << QStringLiteral("capture failed on purpose (--fail-capture)");
-        ReportCapture(nCaptureFailed);
+        ReportCapture(kCaptureFailed);
         return;
     }
     ++m_nFrame;
@@ -207,19 +207,19 @@ void CSimDevice::Capture(int nMux)
         images.append(CSimTestPattern(sBuffer, m_nFrame, time).Tiff());
         if (images.last().isEmpty()) {
             qWarning().noquote() << QStringLiteral("capture failed: no TIFF image writer");
-            ReportCapture(nCaptureFailed);
+            ReportCapture(kCaptureFailed);
             return;
         }
     }
     for (int i = 0; i < buffers.size(); ++i)
-        emit Publish(sCapturePrefix + buffers.at(i), images.at(i), false);
-    emit Publish(sCapturePrefix + QStringLiteral("meta"), CaptureMetaData(nMux, buffers, time), false);
-    ReportCapture(nCaptureDone);
+        emit Publish(kCapturePrefix + buffers.at(i), images.at(i), false);
+    emit Publish(kCapturePrefix + QStringLiteral("meta"), CaptureMetaData(nMux, buffers, time), false);
+    ReportCapture(kCaptureDone);
 }
 
 QStringList CSimDevice::CaptureBuffers(int nMux) const
 {
-    if (nMux == nMuxHdmi)
+    if (nMux == kCaptureHdmi)
         return { QStringLiteral("hdmi") };
     if (m_sSensorModel == QLatin1String("AR0233"))
         return { QStringLiteral("ldr") };
@@ -258,7 +258,7 @@ void CSimDevice::PublishLogLine()
                               .arg(CurrentNumber(QStringLiteral("manualTAms")), 0, 'f', 2)
                               .arg(CurrentNumber(QStringLiteral("aroGlobalGain")), 0, 'f', 2)
                               .arg(dTemperature, 0, 'f', 1);
-    emit Publish(sLogTopic, sLine.toUtf8(), false);
+    emit Publish(kLogTopic, sLine.toUtf8(), false);
 }
 
 void CSimDevice::PublishNextStatus()

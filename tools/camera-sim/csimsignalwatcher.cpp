@@ -11,7 +11,7 @@ int CSimSignalWatcher::s_nWriteFd = -1;
 
 namespace {
 
-const int watchedSignals[] = { SIGINT, SIGTERM };
+const int kWatchedSignals[] = { SIGINT, SIGTERM };
 
 } // namespace
 
@@ -31,7 +31,7 @@ CSimSignalWatcher::CSimSignalWatcher(QObject* pParent)
     action.sa_handler = &CSimSignalWatcher::Handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int nSignal : watchedSignals)
+    for (int nSignal : kWatchedSignals)
         ::sigaction(nSignal, &action, nullptr);
 
     m_pNotifier = new QSocketNotifier(m_nReadFd, QSocketNotifier::Read, this);
@@ -42,7 +42,7 @@ CSimSignalWatcher::~CSimSignalWatcher()
 {
     if (m_nReadFd < 0)
         return;
-    for (int nSignal : watchedSignals)
+    for (int nSignal : kWatchedSignals)
         std::signal(nSignal, SIG_DFL);
     delete m_pNotifier;
     ::close(s_nWriteFd);

@@ -9,7 +9,7 @@
 namespace {
 
 // The LZW option of the TIFF writer: colour bars shrink to a few kilobytes.
-constexpr int nTiffLzw = 1;
+constexpr int kTiffLzw = 1;
 
 } // namespace
 
@@ -91,7 +91,7 @@ QByteArray CSimTestPattern::Tiff() const
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "tiff");
-    writer.setCompression(nTiffLzw);
+    writer.setCompression(kTiffLzw);
     if (!writer.write(Render()))
         return QByteArray();
     return bytes;

@@ -11,11 +11,11 @@
 
 namespace {
 
-const QString sSet = QStringLiteral("/hdr/set/parameters");
-const QString sControl = QStringLiteral("/hdr/set/controls");
-const QString sStatus = QStringLiteral("/hdr/status/parameters/");
-const QString sUpload = QStringLiteral("/hdr/status/upload");
-const QString sCapture = QStringLiteral("/hdr/capture/upload/");
+const QString kSetTopic = QStringLiteral("/hdr/set/parameters");
+const QString kControlTopic = QStringLiteral("/hdr/set/controls");
+const QString kStatusPrefix = QStringLiteral("/hdr/status/parameters/");
+const QString kUploadTopic = QStringLiteral("/hdr/status/upload");
+const QString kCapturePrefix = QStringLiteral("/hdr/capture/upload/");
 // A step takes up to about 3 s on a loaded two-core machine under sanitizers (a capture, the camera's exit
 // with its leak check); this is ten times that.
 constexpr int kWaitMs = 30000;
@@ -34,7 +34,7 @@ private slots:
     {
         QVERIFY(StartCamera());
         // The panel subscribed after the camera had announced itself: all of this was retained.
-        QVERIFY(WaitFor(sStatus, 37) && WaitFor("/hdr/config/"));
+        QVERIFY(WaitFor(kStatusPrefix, 37) && WaitFor("/hdr/config/"));
         const QJsonDocument description = QJsonDocument::fromJson(m_last.value("/hdr/config/parameters"));
         QCOMPARE(description.object().size(), 36 + 4);
         QCOMPARE(description["sensor_type"]["model"], QJsonValue("AR0239"));
@@ -45,32 +45,33 @@ private slots:
     "blue/yellow": -0.5, "yNoiseThresh": { "value": -3 }, "flipXY": { "value": true }, "freq": { "value": 55 },
     "osdhist": { "value": 1 }, "aroGlobalGain": { "value": "2" } })";
         m_topics.clear();
-        m_pClient->publish(sSet, file);
+        m_pClient->publish(kSetTopic, file);
         const QByteArray changed = Upload();
         // Each member is reported, in key order, also when clamped or refused (no such choice, read-only,
         // text).
         const QStringList names = QJsonDocument::fromJson(file).object().keys();
-        QCOMPARE(Topics(sStatus), names);
+        QCOMPARE(Topics(kStatusPrefix), names);
         QCOMPARE(Values(names), QStringLiteral("1 -0.5 true 50 1.5 16.66 0 0"));
 
         m_topics.clear();
-        m_pClient->publish(sControl, R"({"load-defaults":{"value":true}})");
+        m_pClient->publish(kControlTopic, R"({"load-defaults":{"value":true}})");
         QCOMPARE(Upload(), defaults);
-        QCOMPARE(Topics(sStatus).size(), 36);
-        m_pClient->publish(sSet, changed);
+        QCOMPARE(Topics(kStatusPrefix).size(), 36);
+        m_pClient->publish(kSetTopic, changed);
         QCOMPARE(Upload(), changed);
 
-        const QList<QPair<QString, QByteArray>> garbage { { sSet, {} }, { sSet, "[1,2,3]" },
-            { sSet, QByteArray::fromHex("00c3ff7b22e2809f") }, { sControl, QByteArray::fromHex("7bff00") },
-            { sSet, "{\"gamma\":{\"value\":1" }, { sSet, QByteArray(100000, '[') },
-            { sSet, "{\"gamma\":{\"value\":\"" + QByteArray(4 << 20, 'x') + "\"}}" },
-            { sSet, R"({"gamma":null,"w":{"value":[3]},"detail":{}})" },
-            { sSet, R"({"capture":{"value":3},"Gamma":{"value":3}})" },
-            { sControl, R"({"load-defaults":{"value":false},"reboot":{"value":true}})" } };
+        const QList<QPair<QString, QByteArray>> garbage { { kSetTopic, {} }, { kSetTopic, "[1,2,3]" },
+            { kSetTopic, QByteArray::fromHex("00c3ff7b22e2809f") },
+            { kControlTopic, QByteArray::fromHex("7bff00") }, { kSetTopic, "{\"gamma\":{\"value\":1" },
+            { kSetTopic, QByteArray(100000, '[') },
+            { kSetTopic, "{\"gamma\":{\"value\":\"" + QByteArray(4 << 20, 'x') + "\"}}" },
+            { kSetTopic, R"({"gamma":null,"w":{"value":[3]},"detail":{}})" },
+            { kSetTopic, R"({"capture":{"value":3},"Gamma":{"value":3}})" },
+            { kControlTopic, R"({"load-defaults":{"value":false},"reboot":{"value":true}})" } };
         for (const auto& [sTopic, payload] : garbage)
             m_pClient->publish(sTopic, payload);
         QCOMPARE(Upload(), changed);
-        QCOMPARE(Topics("/hdr/capture/") + Topics(sStatus + "capture"), QStringList());
+        QCOMPARE(Topics("/hdr/capture/") + Topics(kStatusPrefix + "capture"), QStringList());
         StopCamera(SIGTERM);
     }
 
@@ -91,14 +92,14 @@ private slots:
         QFETCH(QString, options);
         QVERIFY(StartCamera(options.split(' ', Qt::SkipEmptyParts)));
         const int nMux = uploads.startsWith("hdmi") ? 2 : 1;
-        m_pClient->publish(sSet, QStringLiteral(R"({"capture":{"value":%1}})").arg(nMux).toUtf8());
+        m_pClient->publish(kSetTopic, QStringLiteral(R"({"capture":{"value":%1}})").arg(nMux).toUtf8());
         // The uploads come first: the result is the last thing the panel sees.
-        QTRY_COMPARE_WITH_TIMEOUT(m_topics.last(), sStatus + "capture", kWaitMs);
-        QCOMPARE(Topics(sCapture).join(' '), uploads);
+        QTRY_COMPARE_WITH_TIMEOUT(m_topics.last(), kStatusPrefix + "capture", kWaitMs);
+        QCOMPARE(Topics(kCapturePrefix).join(' '), uploads);
         QCOMPARE(Values({ "capture" }), uploads.isEmpty() ? "255" : "0");
         for (const QString& sBuffer : uploads.split(' ').mid(0, uploads.count(' ')))
-            QVERIFY(!QImage::fromData(m_last.value(sCapture + sBuffer), "TIFF").isNull());
-        const QJsonDocument meta = QJsonDocument::fromJson(m_last.value(sCapture + "meta"));
+            QVERIFY(!QImage::fromData(m_last.value(kCapturePrefix + sBuffer), "TIFF").isNull());
+        const QJsonDocument meta = QJsonDocument::fromJson(m_last.value(kCapturePrefix + "meta"));
         QCOMPARE(meta["images"][0]["buffer"].toString(), uploads.section(' ', 0, 0));
         StopCamera(signal);
     }
@@ -156,7 +157,7 @@ private:
             });
         m_pClient->connectToHost();
         return QTest::qWaitFor([this] { return m_pClient->state() == QMqttClient::Connected; }, kWaitMs)
-            && m_pClient->subscribe(QStringLiteral("/hdr/#")) && WaitFor(sStatus + "connection_status");
+            && m_pClient->subscribe(QStringLiteral("/hdr/#")) && WaitFor(kStatusPrefix + "connection_status");
     }
     bool WaitFor(const QString& sPrefix, int nCount = 1)
     {
@@ -173,15 +174,15 @@ private:
         static const QRegularExpression value(QStringLiteral("\"value\":([^,}]*)"));
         QStringList values;
         for (const QString& sName : names)
-            values << value.match(QString::fromUtf8(m_last.value(sStatus + sName))).captured(1);
+            values << value.match(QString::fromUtf8(m_last.value(kStatusPrefix + sName))).captured(1);
         return values.join(' ');
     }
     // Asks for the parameter file; everything the camera published before has arrived when it returns.
     QByteArray Upload()
     {
-        const int nSeen = Topics(sUpload).size();
-        m_pClient->publish(sControl, R"({"upload":{"value":true}})");
-        return WaitFor(sUpload, nSeen + 1) ? m_last.value(sUpload) : QByteArray();
+        const int nSeen = Topics(kUploadTopic).size();
+        m_pClient->publish(kControlTopic, R"({"upload":{"value":true}})");
+        return WaitFor(kUploadTopic, nSeen + 1) ? m_last.value(kUploadTopic) : QByteArray();
     }
 
     std::unique_ptr<MosquittoBroker> m_pBroker;

@@ -4,15 +4,14 @@
 
 namespace MqttTopicCheck {
 
-bool IsAcceptable(const QString& sTopic, Checker pCheck)
+bool IsAcceptable(const QString& sTopic, Checker pCheck) { return IsAcceptableUtf8(sTopic.toUtf8(), pCheck); }
+
+bool IsAcceptableUtf8(const QByteArray& topicUtf8, Checker pCheck)
 {
-    if (sTopic.isEmpty())
+    if (topicUtf8.isEmpty() || topicUtf8.size() > 65535 || topicUtf8.contains('\0'))
         return false;
-    const QByteArray utf8 = sTopic.toUtf8();
-    if (utf8.size() > 65535 || utf8.contains('\0'))
-        return false;
-    return mosquitto_validate_utf8(utf8.constData(), utf8.size()) == MOSQ_ERR_SUCCESS
-        && pCheck(utf8.constData()) == MOSQ_ERR_SUCCESS;
+    return mosquitto_validate_utf8(topicUtf8.constData(), topicUtf8.size()) == MOSQ_ERR_SUCCESS
+        && pCheck(topicUtf8.constData()) == MOSQ_ERR_SUCCESS;
 }
 
 } // namespace MqttTopicCheck

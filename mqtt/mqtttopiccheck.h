@@ -11,5 +11,7 @@ namespace MqttTopicCheck {
 using Checker = int (*)(const char* pTopic);
 
 bool IsAcceptable(const QString& sTopic, Checker pCheck);
+// The same rules for a topic already converted to UTF-8, as it goes on the wire.
+bool IsAcceptableUtf8(const QByteArray& topicUtf8, Checker pCheck);
 
 } // namespace MqttTopicCheck

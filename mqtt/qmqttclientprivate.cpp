@@ -1,5 +1,7 @@
 #include "mqtt/qmqttclientprivate.h"
 
+#include "mqtt/mqtttopiccheck.h"
+
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QVarLengthArray>
@@ -570,11 +572,15 @@ void QMqttClient::Private::Unsubscribe(const QMqttTopicFilter& filter)
 qint32 QMqttClient::Private::Publish(
     const QMqttTopicName& topic, const QByteArray& payload, quint8 nQoS, bool bRetain)
 {
-    if (m_state != Connected || !m_pMosq || nQoS > 2 || !topic.isValid())
+    if (m_state != Connected || !m_pMosq || nQoS > 2)
+        return -1;
+    // Every edit of the panel comes this way: the topic is converted once, for the check and the wire.
+    const QByteArray topicUtf8 = topic.name().toUtf8();
+    if (!MqttTopicCheck::IsAcceptableUtf8(topicUtf8, mosquitto_pub_topic_check))
         return -1;
     int nMid = 0;
-    if (mosquitto_publish(m_pMosq, &nMid, topic.name().toUtf8().constData(), payload.size(),
-            payload.constData(), nQoS, bRetain)
+    if (mosquitto_publish(
+            m_pMosq, &nMid, topicUtf8.constData(), payload.size(), payload.constData(), nQoS, bRetain)
         != MOSQ_ERR_SUCCESS)
         return -1;
     UpdateWriteInterest();

@@ -38,6 +38,8 @@ private:
     void RunEdits();
     void RunCapture();
     void RunStartup();
+    // Process start to the first painted frame of one start-up program.
+    double StartupMs(const QString& sProgram, const QStringList& arguments);
     void RunLogFlood();
     void RunIdle();
 

@@ -63,6 +63,7 @@ private slots:
     void scenario_data();
     void scenario();
     void floodArrivesWholeAndInOrder();
+    void publishGoesOutAtOnce();
 
 private:
     void Run(const QString& sStep);
@@ -231,6 +232,41 @@ void TestMqttClient::floodArrivesWholeAndInOrder()
     QCOMPARE(received, expected);
     QVERIFY2(nReceivedWhenTimerFired > 0 && nReceivedWhenTimerFired < kMessages,
         qPrintable(QString::number(nReceivedWhenTimerFired)));
+}
+
+// A publish is written to the socket before publish() returns: an edit does not wait for a later pass of
+// the event loop (a write notification, a timer tick) to leave. The event loop must not run while this is
+// checked, so the broker's log file, where it notes every PUBLISH it receives, is read instead.
+void TestMqttClient::publishGoesOutAtOnce()
+{
+#ifdef Q_OS_WIN
+    QSKIP("The broker's log file lies on the Linux side of the broker host");
+#else
+    MosquittoBroker broker;
+    const QString sLog = broker.writeFile(QStringLiteral("publish.log"), QByteArray());
+    // mosquitto, started by root, writes its log as its own user.
+    QFile::setPermissions(sLog, QFile::permissions(sLog) | QFileDevice::WriteOther);
+    broker.setExtraConfig(QStringLiteral("log_dest file %1\nlog_type all").arg(sLog));
+    QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+    QMqttClient client;
+    client.setHostname(broker.host());
+    client.setPort(broker.port());
+    client.setClientId(QStringLiteral("at-once"));
+    client.connectToHost();
+    QTRY_COMPARE(client.state(), QMqttClient::Connected);
+
+    QCOMPARE(client.publish(QMqttTopicName(QStringLiteral("/t/edit")), "1"), 0);
+    QFile log(sLog);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray received = "Received PUBLISH from at-once";
+    QByteArray text;
+    QDeadlineTimer deadline(10000);
+    while (!text.contains(received) && !deadline.hasExpired()) {
+        QThread::msleep(5);
+        text += log.readAll();
+    }
+    QVERIFY2(text.contains(received), text.constData());
+#endif
 }
 
 // Waits at "~"; runs and logs a call.

@@ -4,8 +4,9 @@
 
 #include <QTimer>
 #include <string>
-#include <wincred.h>
 #include <windows.h>
+// Needs the types that windows.h declares.
+#include <wincred.h>
 
 namespace {
 

@@ -236,14 +236,16 @@ const QByteArray kSavedSettings = "{\n    \"broker_address\": {\n        \"port\
 inline QString SettingsPath() { return AppFolder() + "/UCControlConfig.json"; }
 
 // The start of the box for a settings file that does not parse (the parser's reason follows), and of the
-// box for one that cannot be saved.
+// box for one that cannot be saved. They name the file as the window does: its folder in the platform's
+// notation, the file name after a slash.
+inline QString SettingsPathShown() { return QDir::toNativeSeparators(AppFolder()) + "/UCControlConfig.json"; }
 inline QString LoadErrorBox()
 {
-    return "Load Configuration | \n\nError loading config json file:\n\n" + SettingsPath() + "\n\n";
+    return "Load Configuration | \n\nError loading config json file:\n\n" + SettingsPathShown() + "\n\n";
 }
 inline QString SaveErrorBox()
 {
-    return "Save Configuration | Error opening config json file to save:\n\n" + SettingsPath();
+    return "Save Configuration | Error opening config json file to save:\n\n" + SettingsPathShown();
 }
 
 // True if the boxes shown are as many as expected and each starts with the text expected for it.

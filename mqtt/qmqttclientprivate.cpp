@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QTimer>
 #include <QVarLengthArray>
 #include <mosquitto.h>
 #include <utility>
@@ -336,6 +337,20 @@ void QMqttClient::Private::ReadSocket()
             return;
     } while (m_pMosq && m_pReadNotifier && PendingBytes(mosquitto_socket(m_pMosq)) > 0
         && budget.nsecsElapsed() < kReadBudgetNs);
+#ifdef Q_OS_WIN
+    // Windows' event dispatcher hands out socket notifications ahead of timers and posted events, paints
+    // among them: while a flood keeps the socket readable they would wait until it is drained. A pass that
+    // used up its budget leaves the rest to a zero-time timer, which queues behind them.
+    if (m_pMosq && m_pReadNotifier && nHandle == m_nHandle && PendingBytes(mosquitto_socket(m_pMosq)) > 0) {
+        m_pReadNotifier->setEnabled(false);
+        QTimer::singleShot(0, q, [this, nHandle] {
+            if (nHandle != m_nHandle || !m_pReadNotifier)
+                return;
+            m_pReadNotifier->setEnabled(true);
+            ReadSocket();
+        });
+    }
+#endif
     if (bClosed && nHandle == m_nHandle && m_pMosq && IsHandshaking()) {
         if (m_sTlsError.isEmpty())
             m_sTlsError = QStringLiteral("connection closed before the TLS handshake completed");

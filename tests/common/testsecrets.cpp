@@ -6,71 +6,31 @@
 #include <QFile>
 #include <QProcess>
 
-namespace {
-
-// The certificate profiles; the subject alternative name comes from the environment of each command.
-const QByteArray kOpenSslConfig = R"([req]
-distinguished_name = subject
-prompt = no
-[subject]
-CN = Ombix Test CA
-[ca]
-basicConstraints = critical, CA:TRUE
-keyUsage = critical, keyCertSign, cRLSign
-subjectKeyIdentifier = hash
-[server]
-basicConstraints = CA:FALSE
-keyUsage = critical, digitalSignature
-extendedKeyUsage = serverAuth
-subjectAltName = ${ENV::SUBJECT_ALT_NAME}
-)";
-
-} // namespace
-
-bool TestSecrets::createCa()
+bool TestSecrets::createCertificate(const QString& sName, const QString& sSubjectAltName)
 {
-    QFile config(path("openssl.cnf"));
-    if (!config.open(QIODevice::WriteOnly) || config.write(kOpenSslConfig) != kOpenSslConfig.size()) {
-        m_sError = config.errorString();
-        return false;
-    }
-    config.close();
-    return run("openssl",
-        { "req", "-x509", "-config", path("openssl.cnf"), "-extensions", "ca", "-newkey", "ec", "-pkeyopt",
-            "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", path("ca.key"), "-out", caFile(), "-days",
-            "2" });
-}
-
-bool TestSecrets::createServerCertificate(const QString& sName, const QString& sSubjectAltName)
-{
-    return run("openssl",
-               { "req", "-new", "-config", path("openssl.cnf"), "-newkey", "ec", "-pkeyopt",
-                   "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", path(sName + ".key"), "-out",
-                   path(sName + ".csr"), "-subj", "/CN=" + sName },
-               sSubjectAltName)
+    const QStringList key { "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+        "-nodes", "-days", "2" };
+    const QString sCaKey = m_dir.filePath("ca.key");
+    return (QFile::exists(caFile())
+               || run("openssl",
+                   key + QStringList { "-keyout", sCaKey, "-out", caFile(), "-subj", "/CN=Test CA" }))
         && run("openssl",
-            { "x509", "-req", "-in", path(sName + ".csr"), "-CA", caFile(), "-CAkey", path("ca.key"),
-                "-CAcreateserial", "-out", path(sName + ".crt"), "-days", "2", "-extfile",
-                path("openssl.cnf"), "-extensions", "server" },
-            sSubjectAltName);
-}
-
-bool TestSecrets::createPasswordFile(const QString& sUser, const QString& sPassword, QByteArray* pContent)
-{
-    QFile::remove(path("passwords"));
-    if (!run("mosquitto_passwd", { "-c", "-b", path("passwords"), sUser, sPassword }))
-        return false;
-    *pContent = read("passwords");
-    return !pContent->isEmpty();
+            key
+                + QStringList { "-CA", caFile(), "-CAkey", sCaKey, "-keyout", m_dir.filePath(sName + ".key"),
+                    "-out", m_dir.filePath(sName + ".crt"), "-subj", "/CN=" + sName, "-addext",
+                    "subjectAltName=" + sSubjectAltName, "-addext", "basicConstraints=CA:FALSE" });
 }
 
 bool TestSecrets::startTlsBroker(
-    MosquittoBroker& broker, const QString& sCertificate, const QByteArray& passwords)
+    MosquittoBroker& broker, const QString& sCertificate, const QString& sUser, const QString& sPassword)
 {
     QString sConfig = "certfile " + broker.writeFile("server.crt", read(sCertificate + ".crt")) + "\nkeyfile "
         + broker.writeFile("server.key", read(sCertificate + ".key")) + "\n";
-    if (!passwords.isEmpty())
-        sConfig += "allow_anonymous false\npassword_file " + broker.writeFile("passwords", passwords) + "\n";
+    if (!sUser.isEmpty()) {
+        if (!run("mosquitto_passwd", { "-c", "-b", m_dir.filePath("passwords"), sUser, sPassword }))
+            return false;
+        sConfig += "allow_anonymous false\npassword_file " + broker.writeFile("passwords", read("passwords"));
+    }
     broker.setExtraConfig(sConfig);
     if (broker.start())
         return true;
@@ -80,9 +40,8 @@ bool TestSecrets::startTlsBroker(
 
 bool TestSecrets::startSecuredBroker(MosquittoBroker& broker, const QString& sUser, const QString& sPassword)
 {
-    QByteArray passwords;
-    return createCa() && createServerCertificate("address", "IP:127.0.0.1")
-        && createPasswordFile(sUser, sPassword, &passwords) && startTlsBroker(broker, "address", passwords);
+    return createCertificate("address", "IP:127.0.0.1")
+        && startTlsBroker(broker, "address", sUser, sPassword);
 }
 
 void TestSecrets::prepareClient(
@@ -97,16 +56,13 @@ void TestSecrets::prepareClient(
 
 QByteArray TestSecrets::read(const QString& sFile) const
 {
-    QFile file(path(sFile));
+    QFile file(m_dir.filePath(sFile));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool TestSecrets::run(const QString& sProgram, const QStringList& arguments, const QString& sSubjectAltName)
+bool TestSecrets::run(const QString& sProgram, const QStringList& arguments)
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("SUBJECT_ALT_NAME", sSubjectAltName.isEmpty() ? "DNS:unused" : sSubjectAltName);
-    process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(sProgram, arguments);
     if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit

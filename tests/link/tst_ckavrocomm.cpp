@@ -1,5 +1,4 @@
 #include "link/ckavrocomm.h"
-#include "link/ckavrosubscription.h"
 #include "model/ckavroparam.h"
 #include "mosquittobroker.h"
 #include "mqtt/qmqttclient.h"
@@ -41,6 +40,17 @@ private slots:
 
 private:
     bool Establish();
+    void SetDeviceState(bool bActive)
+    {
+        QMetaObject::invokeMethod(&m_link, "SetDeviceState", Q_ARG(bool, bActive));
+    }
+    // Runs the event loop until after the link's 100 ms leave check, which was scheduled earlier.
+    void WaitPastLeaveCheck()
+    {
+        bool bDue = false;
+        QTimer::singleShot(300, this, [&bDue] { bDue = true; });
+        QTRY_VERIFY(bDue);
+    }
 
     MosquittoBroker m_broker;
     CKavroComm m_link;
@@ -61,6 +71,7 @@ void TestKavroComm::initTestCase()
             if (sState == "Subscribed")
                 m_subscribed << sName;
         });
+    // Inbound signals are written "name|topic|subtopic|what".
     connect(&m_link, &CKavroComm::DataUpdate, this,
         [this](QString sName, QString sTopic, QString sSubtopic, QString sParam, CKavroParam* pParamData) {
             const std::unique_ptr<CKavroParam> pRecord(pParamData);
@@ -90,80 +101,62 @@ bool TestKavroComm::Establish()
     const int nSubscribed = m_subscribed.size() + kTopicNames.size();
     m_link.Connect(m_broker.host(), m_broker.port());
     const bool bSubscribed = QTest::qWaitFor([&] { return m_subscribed.size() == nSubscribed; }, 5000);
-    QMetaObject::invokeMethod(&m_link, "SetDeviceState", Q_ARG(bool, true));
+    SetDeviceState(true);
     return bSubscribed;
 }
 
-// A row plays one message: SendData on a publish topic name, SetParam of a record holding the number in
-// data on one (sParam names the parameter), or a message on a topic handed to a subscription of a filter.
-// The link's signals that follow are written "name|topic|subtopic|what".
+// A row publishes data on a publish topic name: with SendData, or with SetParam as the number in a record
+// of sParam. The link's signals that follow are compared.
 void TestKavroComm::traffic_data()
 {
-    QTest::addColumn<QString>("sPublishName");
+    QTest::addColumn<QString>("sName");
     QTest::addColumn<QString>("sParam");
-    QTest::addColumn<QString>("sFilter");
-    QTest::addColumn<QString>("sTopic");
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QStringList>("events");
-    const auto send
-        = [](const char* sTag, const char* sName, const QByteArray& data, const QStringList& events) {
-              QTest::newRow(sTag) << sName << QString() << QString() << QString() << data << events;
-          };
-    const auto set = [](const char* sTag, const char* sName, const char* sParam, const QByteArray& data,
-                         const QStringList& events) {
-        QTest::newRow(sTag) << sName << sParam << QString() << QString() << data << events;
-    };
-    const auto via
-        = [](const char* sTag, const char* sFilter, const char* sTopic, const QStringList& events) {
-              QTest::newRow(sTag) << QString() << QString() << sFilter << sTopic << QByteArray("p") << events;
-          };
-
-    send("records and a text line by name", "config", R"({"n":0.5,"r":{"value":120,"min-value":1},"b":{}})",
-        { "params_config|/hdr/config|a/b|b={}", "params_config|/hdr/config|a/b|n : 0.5",
-            R"(params_config|/hdr/config|a/b|r={"min-value":1,"value":120})" });
-    send("empty object", "config", "{ }", {});
-    send("array", "config", R"([{"a":{"value":1}}])", {});
-    send("syntax error", "prefix", "{", { "params_config|/hdr/config||{ (error)" });
-    send("JSON log line", "logs", "{}", { "log_data|/hdr/status/logs||{}" });
     const QByteArray binary("\0\1\xfe{", 4);
-    send("SendData", "control_set", binary, { "wire|/hdr/set|controls|" + Latin1(binary) });
-    via("prefix without /", "/hdr/config/#", "/hdr/configX/y", { "raw|/hdr/configX/y||p" });
-    via("filter /#", "/#", "/hdr/config/x", { "raw|/hdr/config/x||p" });
-    via("filter +", "+", "x", { "raw|x||p" });
-    set("SetParam", "params_set", "g", "1.5", { R"(wire|/hdr/set|parameters|{"g":{"value":1.5}})" });
-    set("unknown topic name", "no_such_topic", "gain", "3", {});
+    QTest::newRow("records and a text line")
+        << "config"
+        << "" << QByteArray(R"({"n":0.5,"r":{"value":120,"min-value":1},"b":{}})")
+        << QStringList { "params_config|/hdr/config|a/b|b={}", "params_config|/hdr/config|a/b|n : 0.5",
+               R"(params_config|/hdr/config|a/b|r={"min-value":1,"value":120})" };
+    QTest::newRow("array") << "config"
+                           << "" << QByteArray(R"([{"a":{"value":1}}])") << QStringList();
+    // On the filter's own topic, without a subtopic.
+    QTest::newRow("syntax error") << "prefix"
+                                  << "" << QByteArray("{")
+                                  << QStringList { "params_config|/hdr/config||{ (error)" };
+    QTest::newRow("JSON on a raw topic")
+        << "logs"
+        << "" << QByteArray("{}") << QStringList { "log_data|/hdr/status/logs||{}" };
+    QTest::newRow("SendData") << "control_set"
+                              << "" << binary << QStringList { "wire|/hdr/set|controls|" + Latin1(binary) };
+    QTest::newRow("SetParam") << "params_set"
+                              << "g" << QByteArray("1.5")
+                              << QStringList { R"(wire|/hdr/set|parameters|{"g":{"value":1.5}})" };
+    QTest::newRow("unknown topic name") << "no_such_topic"
+                                        << "gain" << QByteArray("3") << QStringList();
 }
 
 // Every row ends with a message the link publishes after it, so all it caused has arrived when that has.
 // LeakSanitizer reports any record that SetParam does not delete.
 void TestKavroComm::traffic()
 {
-    QFETCH(QString, sPublishName);
+    QFETCH(QString, sName);
     QFETCH(QString, sParam);
-    QFETCH(QString, sFilter);
-    QFETCH(QString, sTopic);
     QFETCH(QByteArray, data);
     QFETCH(QStringList, events);
-    CKavroSubscription subscription;
     m_events.clear();
-    if (!sParam.isEmpty()) {
-        m_link.SetParam(sPublishName, sParam, new CKavroParam(data.toDouble()));
-    } else if (!sFilter.isEmpty()) {
-        subscription.Subscribe("raw", sFilter, nullptr, true);
-        connect(&subscription, &CKavroSubscription::SubscriptionMessage, &m_link,
-            &CKavroComm::ReceiveSubscriptionMessage);
-        QMetaObject::invokeMethod(&subscription, "ReceiveSubscriptionMessage",
-            Q_ARG(QMqttMessage, QMqttMessage(QMqttTopicName(sTopic), data)));
-    } else {
-        m_link.SendData(sPublishName, data);
-    }
+    if (sParam.isEmpty())
+        m_link.SendData(sName, data);
+    else
+        m_link.SetParam(sName, sParam, new CKavroParam(data.toDouble()));
     m_link.SendData("logs", "end");
     QTRY_COMPARE(m_events, events + QStringList("log_data|/hdr/status/logs||end"));
 }
 
-// The established link is connected anew and aborted by the user while connecting, connected again to
-// a silent device and dropped 5 s after that Connect, not earlier; then, established, it loses its broker
-// and comes back.
+// The established link is connected anew and aborted by the user while connecting, connected again to a
+// silent device and dropped 5 s after that Connect, not earlier; then, established, it loses its broker and
+// comes back. Each connection subscribes every topic once.
 void TestKavroComm::connectionLifecycle()
 {
     m_link.Connect(m_broker.host(), m_broker.port());
@@ -186,11 +179,9 @@ void TestKavroComm::connectionLifecycle()
     QCOMPARE(m_statuses,
         QStringList({ sLost, sConnecting, "-(user)", sConnecting, sConnected, "-", sConnecting, sConnected,
             sLost, sConnecting, sConnected }));
-    m_subscribed.sort();
-    QStringList everyTopicThrice; // once per connection
     for (const QString& sName : kTopicNames)
-        everyTopicThrice << sName << sName << sName;
-    QCOMPARE(m_subscribed, everyTopicThrice);
+        QCOMPARE(m_subscribed.count(sName), 3);
+    QCOMPARE(m_subscribed.size(), 3 * kTopicNames.size());
 }
 
 void TestKavroComm::leaveReportBelongsToItsConnection_data()
@@ -201,15 +192,12 @@ void TestKavroComm::leaveReportBelongsToItsConnection_data()
 }
 
 // The device reports that it leaves, and before the 100 ms check its connection ends and a new one is made:
-// the check belongs to the ended connection and must leave the new one alone. A leave report in the new
-// connection drops it, once.
+// the check belongs to the ended connection and must leave the new one alone. Leave reports in the new
+// connection drop it, once.
 void TestKavroComm::leaveReportBelongsToItsConnection()
 {
     QFETCH(bool, bBrokerLost);
-    QMetaObject::invokeMethod(&m_link, "SetDeviceState", Q_ARG(bool, false));
-    // Runs well after the link's own check, which was scheduled before it.
-    bool bCheckDue = false;
-    QTimer::singleShot(300, this, [&bCheckDue] { bCheckDue = true; });
+    SetDeviceState(false);
     if (bBrokerLost) {
         m_broker.kill();
         QVERIFY(m_broker.start());
@@ -217,17 +205,14 @@ void TestKavroComm::leaveReportBelongsToItsConnection()
         m_link.Disconnect(true);
     }
     QVERIFY(Establish());
-    QTRY_VERIFY(bCheckDue);
+    WaitPastLeaveCheck();
     QVERIFY2(m_statuses.last() == "+Connected to MQTT broker", qPrintable(m_statuses.join('\n')));
 
     m_statuses.clear();
-    QMetaObject::invokeMethod(&m_link, "SetDeviceState", Q_ARG(bool, false));
-    QMetaObject::invokeMethod(&m_link, "SetDeviceState", Q_ARG(bool, false));
-    bCheckDue = false;
-    QTimer::singleShot(300, this, [&bCheckDue] { bCheckDue = true; });
-    QTRY_VERIFY(bCheckDue);
-    const QString sUnavailable = "-Device unavailable; Disconnected from MQTT broker";
-    QCOMPARE(m_statuses.join('\n'), "-\n" + sUnavailable);
+    SetDeviceState(false);
+    SetDeviceState(false);
+    WaitPastLeaveCheck();
+    QCOMPARE(m_statuses, QStringList({ "-", "-Device unavailable; Disconnected from MQTT broker" }));
 }
 
 QTEST_GUILESS_MAIN(TestKavroComm)

@@ -50,7 +50,8 @@ private:
 
     MosquittoBroker m_broker;
     QTcpServer m_refusing;
-    QPointer<QTcpSocket> m_pStandIn; // its end of the latest connection, and the PUBLISH packets it had
+    // The stand-in's end of its latest connection, and the PUBLISH packets it has read from it.
+    QPointer<QTcpSocket> m_pStandIn;
     int m_nPublished = 0;
     // Bound without listening: the port is refused, and no other test can take it.
     QTcpSocket m_closed;
@@ -162,7 +163,7 @@ void TestMqttClient::scenario()
         }
         ++nWritten;
         const QString sCall = sStep.endsWith('!') ? sStep.chopped(1) : sStep;
-        if (QRegularExpression("^[a-z]{3,}").match(sCall).hasMatch())
+        if (QRegularExpression("^[a-z]{3,}").match(sCall).hasMatch()) // a call, not a report
             Log(Call(sCall.section('=', 0, 0), sCall.section('=', 1)) ? sCall : sCall + '!');
     }
     const bool bSettled = Settle();

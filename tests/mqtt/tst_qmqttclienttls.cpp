@@ -26,7 +26,7 @@ private slots:
     }
 
     // "Connected", or the error and errorString() once the attempt has ended; a "*" at the end stands for a
-    // reason in OpenSSL's or the system's words.
+    // reason in OpenSSL's or the system's words. No broker: a port that nothing listens on.
     void connectTo_data()
     {
         QTest::addColumn<MosquittoBroker*>("pBroker");
@@ -34,24 +34,25 @@ private slots:
         QTest::addColumn<QString>("sCaFile");
         QTest::addColumn<QString>("sPassword");
         QTest::addColumn<QString>("sOutcome");
+        const auto row = [](const char* sTag, MosquittoBroker* pBroker, const char* sHost,
+                             const QString& sCaFile, const char* sPassword, const QString& sOutcome) {
+            QTest::newRow(sTag) << pBroker << QString(sHost) << sCaFile << QString(sPassword) << sOutcome;
+        };
         const QString sCa = m_secrets.caFile();
         const QString sVerifyFailed = "TransportInvalid | certificate verify failed: ";
-        QTest::newRow("the test's CA") << &m_forAddress << "127.0.0.1" << sCa << "s3cret"
-                                       << "Connected";
-        QTest::newRow("system CAs only") << &m_forAddress << "127.0.0.1" << QString() << "s3cret"
-                                         << sVerifyFailed + "unable to get local issuer certificate";
-        QTest::newRow("CA file missing") << &m_forAddress << "127.0.0.1" << sCa + ".missing"
-                                         << "s3cret"
-                                         << "TransportInvalid | cannot load the CA file *";
+        row("the test's CA", &m_forAddress, "127.0.0.1", sCa, "s3cret", "Connected");
+        row("system CAs only", &m_forAddress, "127.0.0.1", QString(), "s3cret",
+            sVerifyFailed + "unable to get local issuer certificate");
+        row("CA file missing", &m_forAddress, "127.0.0.1", sCa + ".missing", "s3cret",
+            "TransportInvalid | cannot load the CA file *");
         // The adapter hands libmosquitto the resolved address; the name typed is what is checked.
-        QTest::newRow("certificate for the name typed") << &m_forLocalhost << "localhost" << sCa << "s3cret"
-                                                        << "Connected";
-        QTest::newRow("certificate for another name")
-            << &m_forAddress << "localhost" << sCa << "s3cret" << sVerifyFailed + "hostname mismatch";
-        QTest::newRow("plain listener") << &m_plain << "127.0.0.1" << sCa << "s3cret"
-                                        << "TransportInvalid | *";
-        QTest::newRow("wrong password") << &m_forAddress << "127.0.0.1" << sCa << "secret"
-                                        << "NotAuthorized | ";
+        row("certificate for the name typed", &m_forLocalhost, "localhost", sCa, "s3cret", "Connected");
+        row("certificate for another name", &m_forAddress, "localhost", sCa, "s3cret",
+            sVerifyFailed + "hostname mismatch");
+        row("plain listener", &m_plain, "127.0.0.1", sCa, "s3cret", "TransportInvalid | *");
+        row("nothing listening", nullptr, "127.0.0.1", sCa, "s3cret",
+            "TransportInvalid | connection closed before the TLS handshake completed");
+        row("wrong password", &m_forAddress, "127.0.0.1", sCa, "secret", "NotAuthorized | ");
     }
     void connectTo()
     {
@@ -61,7 +62,9 @@ private slots:
         QFETCH(QString, sPassword);
         QFETCH(QString, sOutcome);
         QMqttClient client;
-        m_secrets.prepareClient(client, *pBroker, "engineer", sPassword);
+        m_secrets.prepareClient(client, pBroker ? *pBroker : m_plain, "engineer", sPassword);
+        if (!pBroker)
+            client.setPort(MosquittoBroker::freePort());
         client.setHostname(sHost);
         client.setCaCertificatesFile(sCaFile);
         QSignalSpy states(&client, &QMqttClient::stateChanged);

@@ -113,28 +113,21 @@ void TestKavroComm::traffic_data()
     QTest::addColumn<QString>("sParam");
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QStringList>("events");
-    const QByteArray binary("\0\1\xfe{", 4);
-    QTest::newRow("records and a text line")
-        << "config"
-        << "" << QByteArray(R"({"n":0.5,"r":{"value":120,"min-value":1},"b":{}})")
-        << QStringList { "params_config|/hdr/config|a/b|b={}", "params_config|/hdr/config|a/b|n : 0.5",
-               R"(params_config|/hdr/config|a/b|r={"min-value":1,"value":120})" };
-    QTest::newRow("array") << "config"
-                           << "" << QByteArray(R"([{"a":{"value":1}}])") << QStringList();
+    const auto row = [](const char* sTag, const char* sName, const char* sParam, const QByteArray& data,
+                         const QStringList& events) {
+        QTest::newRow(sTag) << QString(sName) << QString(sParam) << data << events;
+    };
+    row("records and a text line", "config", "", R"({"n":0.5,"r":{"value":120,"min-value":1},"b":{}})",
+        { "params_config|/hdr/config|a/b|b={}", "params_config|/hdr/config|a/b|n : 0.5",
+            R"(params_config|/hdr/config|a/b|r={"min-value":1,"value":120})" });
+    row("array", "config", "", R"([{"a":{"value":1}}])", {});
     // On the filter's own topic, without a subtopic.
-    QTest::newRow("syntax error") << "prefix"
-                                  << "" << QByteArray("{")
-                                  << QStringList { "params_config|/hdr/config||{ (error)" };
-    QTest::newRow("JSON on a raw topic")
-        << "logs"
-        << "" << QByteArray("{}") << QStringList { "log_data|/hdr/status/logs||{}" };
-    QTest::newRow("SendData") << "control_set"
-                              << "" << binary << QStringList { "wire|/hdr/set|controls|" + Latin1(binary) };
-    QTest::newRow("SetParam") << "params_set"
-                              << "g" << QByteArray("1.5")
-                              << QStringList { R"(wire|/hdr/set|parameters|{"g":{"value":1.5}})" };
-    QTest::newRow("unknown topic name") << "no_such_topic"
-                                        << "gain" << QByteArray("3") << QStringList();
+    row("syntax error", "prefix", "", "{", { "params_config|/hdr/config||{ (error)" });
+    row("JSON on a raw topic", "logs", "", "{}", { "log_data|/hdr/status/logs||{}" });
+    const QByteArray binary("\0\1\xfe{", 4);
+    row("SendData", "control_set", "", binary, { "wire|/hdr/set|controls|" + Latin1(binary) });
+    row("SetParam", "params_set", "g", "1.5", { R"(wire|/hdr/set|parameters|{"g":{"value":1.5}})" });
+    row("unknown topic name", "no_such_topic", "gain", "3", {});
 }
 
 // Every row ends with a message the link publishes after it, so all it caused has arrived when that has.

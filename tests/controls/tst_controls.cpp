@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QtTest>
@@ -31,8 +30,6 @@ struct Panel
         const CComboBoxOptions modes { { { 5, "High" }, { 3, "Mid" }, { 1, "Low" } }, 1 };
 
         Add(new CBooleanOption(nullptr, new QCheckBox("awb", &m_widget), nullptr, "awb", false, true, false));
-        Add(new CBooleanOption(
-            nullptr, new QPushButton("push", &m_widget), nullptr, "push", false, true, false));
         Add(new CBinaryOption(nullptr, new QCheckBox("nr", &m_widget), nullptr, "nr", 0u, true, false));
         Add(new CMultiOption(pGroup, "freq", freqs, 0u, true, false));
         Add(new CComboBoxOption(m_pComboBox, "mode", modes, 0u, true, false));
@@ -190,7 +187,6 @@ private slots:
         };
         row("check box", { Set("awb", 1), Click("awb"), Click("awb") }, { "awb false", "awb true" },
             { "awb" }, "Mid");
-        row("push button", { Click("push"), Click("push") }, { "push false", "push false" }, {}, "Mid");
         row("binary", { Set("nr", 5), Click("nr"), Click("nr") }, { "nr 0 false", "nr 1 false" }, { "nr" },
             "Mid");
         row("radio from device", { Set("freq", 60), Set("freq", 55) }, {}, { "hz60" }, "Mid");

@@ -6,19 +6,22 @@
 #include <QFile>
 #include <QProcess>
 
+// One openssl call each (OpenSSL 3): the CA, self-signed with the CA extensions of the system's OpenSSL
+// configuration, and a server certificate, made and signed by the CA at once.
 bool TestSecrets::createCertificate(const QString& sName, const QString& sSubjectAltName)
 {
-    const QStringList key { "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+    const QStringList request { "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
         "-nodes", "-days", "2" };
     const QString sCaKey = m_dir.filePath("ca.key");
-    return (QFile::exists(caFile())
-               || run("openssl",
-                   key + QStringList { "-keyout", sCaKey, "-out", caFile(), "-subj", "/CN=Test CA" }))
-        && run("openssl",
-            key
-                + QStringList { "-CA", caFile(), "-CAkey", sCaKey, "-keyout", m_dir.filePath(sName + ".key"),
-                    "-out", m_dir.filePath(sName + ".crt"), "-subj", "/CN=" + sName, "-addext",
-                    "subjectAltName=" + sSubjectAltName, "-addext", "basicConstraints=CA:FALSE" });
+    if (!QFile::exists(caFile())
+        && !run("openssl",
+            request + QStringList { "-keyout", sCaKey, "-out", caFile(), "-subj", "/CN=Ombix Test CA" }))
+        return false;
+    return run("openssl",
+        request
+            + QStringList { "-CA", caFile(), "-CAkey", sCaKey, "-keyout", m_dir.filePath(sName + ".key"),
+                "-out", m_dir.filePath(sName + ".crt"), "-subj", "/CN=" + sName, "-addext",
+                "subjectAltName=" + sSubjectAltName, "-addext", "basicConstraints=CA:FALSE" });
 }
 
 bool TestSecrets::startTlsBroker(

@@ -18,9 +18,11 @@ public:
     ModalBoxCloser()
     {
         connect(&m_timer, &QTimer::timeout, this, &ModalBoxCloser::closeActiveModal);
-        m_timer.start(20);
+        setEnabled(true);
     }
 
+    // Stops closing, or starts again.
+    void setEnabled(bool bEnabled) { bEnabled ? m_timer.start(20) : m_timer.stop(); }
     // Every box so far, one per line.
     QString summary() const { return m_boxes.join(QLatin1Char('\n')); }
     void clear() { m_boxes.clear(); }

@@ -31,6 +31,31 @@ private slots:
         QCOMPARE(file.ErrorString(), QString("File too large"));
         QCOMPARE(ReadFile(sFileName), QByteArray("old frame"));
     }
+
+    // A reader holding the file open blocks the replacement on Windows: the write fails, the old file stays
+    // whole and nothing is left behind; Linux replaces it under the reader. Once the reader lets go, the next
+    // write gets through. The path is given in the platform's notation, as a user may type it.
+    void heldOpenByAReader()
+    {
+        QTemporaryDir folder;
+        const QString sFileName = folder.filePath("params.json");
+        QVERIFY(CUploadFile(sFileName).Write("old"));
+        QFile reader(sFileName);
+        QVERIFY(reader.open(QIODevice::ReadOnly));
+        CUploadFile file(QDir::toNativeSeparators(sFileName));
+#ifdef Q_OS_WIN
+        QVERIFY(!file.Write("new") && !file.ErrorString().isEmpty());
+        QCOMPARE(ReadFile(sFileName), QByteArray("old"));
+#else
+        QVERIFY(file.Write("new"));
+        QCOMPARE(ReadFile(sFileName), QByteArray("new"));
+#endif
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList("params.json"));
+        QCOMPARE(reader.readAll(), QByteArray("old"));
+        reader.close();
+        QVERIFY(CUploadFile(QDir::toNativeSeparators(sFileName)).Write("newer"));
+        QCOMPARE(ReadFile(sFileName), QByteArray("newer"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCUploadFile)

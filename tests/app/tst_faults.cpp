@@ -115,8 +115,8 @@ private slots:
     }
 
     // A listener that is no broker: the attempt ends when no device has reported itself 5000 ms after
-    // Connect, with the failure alert, and the one connection is closed. A broker where no device answers is
-    // tst_mainwindow's connectionAttempts.
+    // Connect, with the failure alert, and the one connection is closed. The link's own check is
+    // tst_ckavrocomm's.
     void unansweringListener()
     {
         StallingListener listener;

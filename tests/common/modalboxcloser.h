@@ -1,11 +1,6 @@
 #pragma once
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QDialog>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
+#include <QtWidgets>
 #include <functional>
 
 // Closes every modal dialog that comes up while it exists: a timer looks for the application's active modal

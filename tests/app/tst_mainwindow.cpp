@@ -315,10 +315,10 @@ private slots:
         QVERIFY(Establish(*m_pWindow));
         const QString sUpload = m_dir.filePath("requested.json");
         m_pWindow->SetFileDialogs(nullptr, Choose(sUpload));
-        Widget<QDoubleSpinBox>(m_pWindow, "wSpinBox")->setValue(3);
         m_device.publish("/hdr/status/parameters", "{\"capture\":{\"value\":1}}");
         Click(m_pWindow, "saveButton");
         QTRY_COMPARE(m_received.size(), 2); // the capture and the upload requests
+        Widget<QDoubleSpinBox>(m_pWindow, "wSpinBox")->setValue(3);
         Click(m_pWindow, "btnConnect");
         QTRY_COMPARE(m_closer.summary(), kTerminated);
         QVERIFY(Establish(*m_pWindow));
@@ -358,7 +358,7 @@ private slots:
 
     // The viewer holds the configuration records that arrived since the last connect, in topic order. About
     // shows the device's versions only while connected; its Help hands the desktop a file URL of the guide in
-    // "doc" beside the executable (on Windows file:///C:/..., which any handler takes).
+    // "doc" beside the executable (on Windows file:///C:/...).
     void viewerAndAbout()
     {
         if (Text(m_pWindow, "btnConnect") != "Connect") {
@@ -393,13 +393,8 @@ private slots:
         QVERIFY2(m_closer.m_boxes.at(0).endsWith("Board:\tKV-2\t(3)\nSensor:\tOnsemi\t\t(AR0239)\n"),
             qPrintable(m_closer.m_boxes.at(0)));
         QVERIFY(m_closer.m_boxes.at(2).endsWith("Must be connected to show detailed versions!"));
-        QCOMPARE(opened.toLocalFile(), QCoreApplication::applicationDirPath() + "/doc/Quick Start Guide.pdf");
-#ifdef Q_OS_WIN
-        const QRegularExpression url("^file:///[A-Za-z]:/[^\\\\]*/doc/Quick%20Start%20Guide\\.pdf$");
-#else
-        const QRegularExpression url("^file:///[^/][^\\\\]*/doc/Quick%20Start%20Guide\\.pdf$");
-#endif
-        QVERIFY2(url.match(opened.toString(QUrl::FullyEncoded)).hasMatch(), qPrintable(opened.toString()));
+        QCOMPARE(opened,
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/doc/Quick Start Guide.pdf"));
     }
 
     // The device's report starts a capture on a path (1 sensor, 2 HDMI) for a sensor model; a buffer uploaded

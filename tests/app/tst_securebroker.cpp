@@ -80,7 +80,7 @@ private slots:
         s_messages.clear();
         {
             MainWindow window;
-            m_answers = { { kUser, "wrong", true }, { kUser, kPassword, false } };
+            m_answers = { { "wrong", true }, { kPassword, false } };
             QVERIFY(Connect(window));
             QCOMPARE(m_dialogs.replaceInStrings(QRegularExpression(", can.*"), ""),
                 QStringList({ "[] asked", "[engineer] refused" }));
@@ -113,7 +113,7 @@ private slots:
         {
             MainWindow window;
             window.SetPasswordStore(std::make_unique<MemoryPasswordStore>(pPasswords));
-            m_answers = { { kUser, "wrong", true }, { kUser, kPassword, true } };
+            m_answers = { { "wrong", true }, { kPassword, true } };
             QVERIFY(Connect(window));
             QCOMPARE(
                 m_dialogs, QStringList({ "[] asked, can remember", "[engineer] refused, can remember" }));
@@ -124,7 +124,7 @@ private slots:
         window.SetPasswordStore(std::unique_ptr<CPasswordStore>(pStore));
         m_dialogs.clear();
         pPasswords->insert(sKey, "stale");
-        m_answers = { { kUser, kPassword, false } };
+        m_answers = { { kPassword, false } };
         QVERIFY(Connect(window));
         QCOMPARE(m_dialogs, QStringList { "[engineer] refused, can remember" });
         QVERIFY(pPasswords->isEmpty());
@@ -141,14 +141,7 @@ private slots:
     }
 
 private:
-    struct Answer
-    {
-        QString sUser;
-        QString sPassword;
-        bool bRemember;
-    };
-
-    // Answers the credentials dialog with the next of m_answers, or cancels when there is none.
+    // Answers the credentials dialog with the user and the next of m_answers, or cancels when there is none.
     void AnswerDialog(QDialog* pDialog)
     {
         auto* pUserName = Widget<QLineEdit>(pDialog, "leUserName");
@@ -161,10 +154,9 @@ private:
             pDialog->reject();
             return;
         }
-        const Answer answer = m_answers.takeFirst();
-        pUserName->setText(answer.sUser);
-        Widget<QLineEdit>(pDialog, "lePassword")->setText(answer.sPassword);
-        pRemember->setChecked(answer.bRemember);
+        pUserName->setText(kUser);
+        Widget<QLineEdit>(pDialog, "lePassword")->setText(m_answers.first().first);
+        pRemember->setChecked(m_answers.takeFirst().second);
         Widget<QDialogButtonBox>(pDialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
     }
     QJsonObject Address() const
@@ -180,7 +172,7 @@ private:
     }
 
     TestSecrets m_secrets;
-    QList<Answer> m_answers;
+    QList<QPair<QString, bool>> m_answers; // the password and whether to remember it
     QStringList m_dialogs;
 };
 

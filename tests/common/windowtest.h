@@ -151,16 +151,6 @@ inline bool Establish(QWidget& window, const MosquittoBroker& broker, TestDevice
         15000);
 }
 
-// True once the window has handled everything the device published before: the device sends a log line
-// after it, and the window shows that line.
-inline bool InboundHandled(QWidget& window, TestDevice& device, int nTimeoutMs = 10000)
-{
-    static int s_nMarkers = 0;
-    const QString sMarker = QStringLiteral("handled up to here %1").arg(++s_nMarkers);
-    device.publish("/hdr/status/logs", sMarker.toUtf8());
-    return QTest::qWaitFor([&] { return PaneLines(&window).contains(sMarker); }, nTimeoutMs);
-}
-
 // A file dialog of the window's that chooses sPath.
 inline MainWindow::FileDialog Choose(const QString& sPath)
 {
@@ -264,9 +254,13 @@ protected:
         return m_device.client().state() == QMqttClient::Connected;
     }
     bool Establish(QWidget& window) { return ::Establish(window, m_broker, m_device); }
+    // True once the window has handled everything the device published before: the device sends a log line
+    // after it, and the window shows that line.
     bool Handled(QWidget& window, int nTimeoutMs = 10000)
     {
-        return InboundHandled(window, m_device, nTimeoutMs);
+        const QString sMarker = QStringLiteral("handled up to here %1").arg(++m_nMarkers);
+        m_device.publish("/hdr/status/logs", sMarker.toUtf8());
+        return QTest::qWaitFor([&] { return PaneLines(&window).contains(sMarker); }, nTimeoutMs);
     }
 
     MosquittoBroker m_broker;
@@ -274,4 +268,5 @@ protected:
     ModalBoxCloser m_closer;
     QList<QByteArray> m_received;
     std::function<void()> m_onCapture;
+    int m_nMarkers = 0;
 };

@@ -136,7 +136,7 @@ private slots:
         m_pWindow->resize(compact);
     }
 
-    // The settings file before the start (null: no documents folder at all), a file where the documents
+    // The settings file before the start (null: no documents folder at all), a file where the application
     // folder belongs, a full disk; the address fields at the start, the boxes after Connect to 127.0.0.1:1883
     // and Abort, and the file after (null: as before). The file's contents are tst_csettingsfile's.
     void settingsFile_data()
@@ -154,7 +154,7 @@ private slots:
                                    << saved;
         QTest::newRow("corrupt") << QByteArray("{\"a\":1,}") << false << false << sUsual
                                  << QStringList { LoadErrorBox(), kAborted } << saved;
-        QTest::newRow("a file where the documents folder belongs")
+        QTest::newRow("a file where the application folder belongs")
             << QByteArray("not a folder") << true << false << sUsual
             << QStringList { SaveErrorBox(), kAborted } << QByteArray();
         if (kDiskCanFill)
@@ -171,7 +171,7 @@ private slots:
         QFETCH(QStringList, boxes);
         QFETCH(QByteArray, after);
         QDir(DocumentsFolder()).removeRecursively();
-        const QString sPath = bFolderAFile ? DocumentsFolder() : SettingsPath();
+        const QString sPath = bFolderAFile ? AppFolder() : SettingsPath();
         QVERIFY(before.isNull() || WriteFile(sPath, before));
         MainWindow window;
         QCOMPARE(Text(&window, "leBrokerURL") + " " + Text(&window, "leBrokerPort"), sShown);
@@ -187,7 +187,6 @@ private slots:
         QVERIFY(boxes.first() != LoadErrorBox()
             || PaneLines(&window).join("\n").contains(m_closer.m_boxes.at(0).section(" | ", 1)));
         QDir(DocumentsFolder()).removeRecursively();
-        QFile::remove(DocumentsFolder());
     }
 
     // Each device log record goes to the pane and into the file of its day (the file's format is

@@ -1,10 +1,5 @@
 #include "app/csettingsfile.h"
-
-#include <QDir>
-#include <QFile>
-#include <QJsonObject>
-#include <QTemporaryDir>
-#include <QtTest>
+#include "windowtest.h"
 
 class TestCSettingsFile : public QObject
 {
@@ -17,7 +12,6 @@ private slots:
         QTest::addColumn<QByteArray>("stored");
         QTest::addColumn<bool>("bChanged");
         QTest::addColumn<QByteArray>("result");
-
         const QByteArray address = R"({"broker_address":{"port":"1883","url":"127.0.0.1"}})";
         QTest::newRow("no file yet") << QByteArray() << true << address;
         QTest::newRow("same address") << address << false << address;
@@ -37,57 +31,35 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(bool, bChanged);
         QFETCH(QByteArray, result);
-
         QJsonDocument doc = QJsonDocument::fromJson(stored);
-        QCOMPARE(CSettingsFile::SetBrokerMembers(
-                     &doc, { { QStringLiteral("url"), "127.0.0.1" }, { QStringLiteral("port"), "1883" } }),
-            bChanged);
-        if (bChanged)
-            QCOMPARE(doc.toJson(QJsonDocument::Compact), result);
-        else
-            QCOMPARE(doc, QJsonDocument::fromJson(stored));
+        QCOMPARE(
+            CSettingsFile::SetBrokerMembers(&doc, { { "url", "127.0.0.1" }, { "port", "1883" } }), bChanged);
+        QCOMPARE(doc.toJson(QJsonDocument::Compact), bChanged ? result : stored);
     }
 
     // Indented by four spaces, members in name order, a line feed at the end; read back as written. A folder
-    // that is not there is a failure, not a folder made.
-    void writeThenRead()
+    // that is not there is a failure, not a folder made. A missing file is no error and leaves the document
+    // alone; a corrupt one gives the parser's verdict.
+    void writeAndRead()
     {
         QTemporaryDir folder;
         const CSettingsFile settingsFile(folder.path());
-        QCOMPARE(settingsFile.FilePath(), folder.path() + "/UCControlConfig.json");
-        const QJsonDocument doc = QJsonDocument::fromJson(R"({"b":{"url":"x","port":"1"},"a":"y"})");
-        QVERIFY(settingsFile.Write(doc));
-        QVERIFY(!CSettingsFile(folder.path() + "/missing").Write(doc));
-
-        QFile file(settingsFile.FilePath());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(),
-            QByteArray("{\n    \"a\": \"y\",\n    \"b\": {\n        \"port\": \"1\",\n"
-                       "        \"url\": \"x\"\n    }\n}\n"));
-        QJsonDocument read;
-        QJsonParseError error;
-        QVERIFY(settingsFile.Read(&read, &error));
-        QCOMPARE(error.error, QJsonParseError::NoError);
-        QCOMPARE(read, doc);
-    }
-
-    // A missing file is no error and leaves the document alone; a corrupt one gives the parser's verdict.
-    void readMissingAndCorrupt()
-    {
-        QTemporaryDir folder;
-        const CSettingsFile settingsFile(folder.path());
-        QJsonDocument doc = QJsonDocument::fromJson(R"({"kept":"yes"})");
+        QJsonDocument doc;
         QJsonParseError error;
         QVERIFY(!settingsFile.Read(&doc, &error));
-        QCOMPARE(doc.object().value("kept").toString(), QString("yes"));
+        doc = QJsonDocument::fromJson(R"({"b":{"url":"x","port":"1"},"a":"y"})");
+        QVERIFY(!CSettingsFile(folder.filePath("missing")).Write(doc));
+        QVERIFY(settingsFile.Write(doc));
+        QCOMPARE(ReadFile(folder.filePath("UCControlConfig.json")),
+            "{\n    \"a\": \"y\",\n    \"b\": {\n        \"port\": \"1\",\n        \"url\": \"x\"\n    "
+            "}\n}\n");
+        QJsonDocument read;
+        QVERIFY(settingsFile.Read(&read, &error) && error.error == QJsonParseError::NoError);
+        QCOMPARE(read, doc);
 
-        QFile file(settingsFile.FilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(R"({"broker_address": )");
-        file.close();
-        QVERIFY(settingsFile.Read(&doc, &error));
-        QVERIFY(error.error != QJsonParseError::NoError);
-        QVERIFY(doc.isNull());
+        QVERIFY(WriteFile(settingsFile.FilePath(), R"({"broker_address": )"));
+        QVERIFY(settingsFile.Read(&read, &error) && error.error != QJsonParseError::NoError);
+        QVERIFY(read.isNull());
     }
 };
 

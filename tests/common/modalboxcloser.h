@@ -1,11 +1,6 @@
 #pragma once
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QDialog>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
+#include <QtWidgets>
 #include <functional>
 
 // Closes every modal dialog that comes up while it exists: a timer looks for the application's active modal
@@ -18,9 +13,11 @@ public:
     ModalBoxCloser()
     {
         connect(&m_timer, &QTimer::timeout, this, &ModalBoxCloser::closeActiveModal);
-        m_timer.start(20);
+        setEnabled(true);
     }
 
+    // Stops closing, or starts again.
+    void setEnabled(bool bEnabled) { bEnabled ? m_timer.start(20) : m_timer.stop(); }
     // Every box so far, one per line.
     QString summary() const { return m_boxes.join(QLatin1Char('\n')); }
     void clear() { m_boxes.clear(); }

@@ -1,24 +1,15 @@
 #pragma once
 
+#include "app/mainwindow.h"
+#include "modalboxcloser.h"
 #include "model/ckavroparam.h"
 #include "mosquittobroker.h"
 #include "mqtt/qmqttclient.h"
 
-#include <QAbstractButton>
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QLineEdit>
-#include <QPlainTextDocumentLayout>
-#include <QPlainTextEdit>
-#include <QStandardPaths>
-#include <QTest>
-#include <QTextDocument>
+#include <QtTest>
+#include <QtWidgets>
 #include <csignal>
+#include <functional>
 #ifndef Q_OS_WIN
 #include <sys/resource.h>
 #endif
@@ -69,7 +60,6 @@ public:
     {
         m_client.publish(QMqttTopicName(sTopic), payload, 0, bRetain);
     }
-    QList<Message> messages() const { return m_messages; }
     void clear() { m_messages.clear(); }
 
     // The payload of the last message on the topic; empty if none came.
@@ -127,12 +117,16 @@ inline QStringList PaneLines(const QWidget* pWindow)
     return Widget<QPlainTextEdit>(pWindow, "teMessages")->toPlainText().split(QLatin1Char('\n'));
 }
 
-// Fills the address fields with the broker's and presses Connect.
+// Fills the address fields and presses Connect.
+inline void ClickConnect(QWidget& window, const QString& sHost, quint16 nPort)
+{
+    Widget<QLineEdit>(&window, "leBrokerURL")->setText(sHost);
+    Widget<QLineEdit>(&window, "leBrokerPort")->setText(QString::number(nPort));
+    Click(&window, "btnConnect");
+}
 inline void ClickConnect(QWidget& window, const MosquittoBroker& broker)
 {
-    Widget<QLineEdit>(&window, "leBrokerURL")->setText(broker.host());
-    Widget<QLineEdit>(&window, "leBrokerPort")->setText(QString::number(broker.port()));
-    Widget<QAbstractButton>(&window, "btnConnect")->click();
+    ClickConnect(window, broker.host(), broker.port());
 }
 
 // Connects the window to the broker unless it is connected, and plays the device's report of itself until
@@ -157,14 +151,10 @@ inline bool Establish(QWidget& window, const MosquittoBroker& broker, TestDevice
         15000);
 }
 
-// True once the window has handled everything the device published before: the device sends a log line
-// after it, and the window shows that line.
-inline bool InboundHandled(QWidget& window, TestDevice& device, int nTimeoutMs = 10000)
+// A file dialog of the window's that chooses sPath.
+inline MainWindow::FileDialog Choose(const QString& sPath)
 {
-    static int s_nMarkers = 0;
-    const QString sMarker = QStringLiteral("handled up to here %1").arg(++s_nMarkers);
-    device.publish("/hdr/status/logs", sMarker.toUtf8());
-    return QTest::qWaitFor([&] { return PaneLines(&window).contains(sMarker); }, nTimeoutMs);
+    return [sPath](QWidget*, const QString&, const QString&, const QString&) { return sPath; };
 }
 
 // A record as the link makes it from one parameter's JSON object.
@@ -181,6 +171,7 @@ inline QString DocumentsFolder()
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 inline QString AppFolder() { return DocumentsFolder() + "/" + QCoreApplication::applicationName(); }
+inline QString SettingsPath() { return AppFolder() + "/UCControlConfig.json"; }
 
 inline QByteArray ReadFile(const QString& sPath)
 {
@@ -193,6 +184,13 @@ inline bool WriteFile(const QString& sPath, const QByteArray& data)
     QFile file(sPath);
     return QDir().mkpath(QFileInfo(sPath).path()) && file.open(QIODevice::WriteOnly)
         && file.write(data) == data.size();
+}
+
+// The settings file that windows read from now on, holding the broker address given and nothing else.
+inline bool WriteSettingsFile(const QJsonObject& brokerAddress)
+{
+    return WriteFile(
+        SettingsPath(), QJsonDocument(QJsonObject { { "broker_address", brokerAddress } }).toJson());
 }
 
 #ifdef Q_OS_WIN
@@ -229,38 +227,46 @@ inline void EmptyTextView(QPlainTextEdit* pEdit)
         delete pOld;
 }
 
-// The settings file as Connect to 127.0.0.1:1883 writes it where there was none.
-const QByteArray kSavedSettings = "{\n    \"broker_address\": {\n        \"port\": \"1883\",\n"
-                                  "        \"url\": \"127.0.0.1\"\n    }\n}\n";
-
-inline QString SettingsPath() { return AppFolder() + "/UCControlConfig.json"; }
-
-// The start of the box for a settings file that does not parse (the parser's reason follows), and of the
-// box for one that cannot be saved. They name the file as the window does: its folder in the platform's
-// notation, the file name after a slash.
-inline QString SettingsPathShown() { return QDir::toNativeSeparators(AppFolder()) + "/UCControlConfig.json"; }
-inline QString LoadErrorBox()
+// The set-up the window tests share: a private broker with the test's device on it, which records what the
+// windows publish ("<topic> <payload>" in m_received) and answers a capture request with m_onCapture; a
+// closer for the windows' boxes.
+class WindowTest : public QObject
 {
-    return "Load Configuration | \n\nError loading config json file:\n\n" + SettingsPathShown() + "\n\n";
-}
-inline QString SaveErrorBox()
-{
-    return "Save Configuration | Error opening config json file to save:\n\n" + SettingsPathShown();
-}
-
-// True if the boxes shown are as many as expected and each starts with the text expected for it.
-inline bool BoxesStartWith(const QStringList& boxes, const QStringList& expected)
-{
-    for (int i = 0; i < boxes.size() && boxes.size() == expected.size(); ++i) {
-        if (!boxes.at(i).startsWith(expected.at(i)))
-            return false;
+protected:
+    WindowTest()
+    {
+        connect(&m_device.client(), &QMqttClient::messageReceived, this,
+            [this](const QByteArray& payload, const QMqttTopicName& topic) {
+                m_received << topic.name().toUtf8() + " " + payload;
+                if (payload.startsWith("{\"capture\"") && m_onCapture)
+                    m_onCapture();
+            });
     }
-    return boxes.size() == expected.size();
-}
 
-// The settings file that windows read from now on, holding the broker address given and nothing else.
-inline bool WriteSettingsFile(const QJsonObject& brokerAddress)
-{
-    return WriteFile(
-        SettingsPath(), QJsonDocument(QJsonObject { { "broker_address", brokerAddress } }).toJson());
-}
+    // Starts the broker (again) and connects the device, which retains config as its configuration.
+    bool StartDevice(const QByteArray& config)
+    {
+        if (!m_broker.start())
+            qWarning("%s", qPrintable(m_broker.errorString()));
+        else if (m_device.client().state() == QMqttClient::Connected
+            || (m_device.connectTo(m_broker) && m_device.listen("/hdr/set/#")))
+            m_device.publish("/hdr/config/parameters", config, true);
+        return m_device.client().state() == QMqttClient::Connected;
+    }
+    bool Establish(QWidget& window) { return ::Establish(window, m_broker, m_device); }
+    // True once the window has handled everything the device published before: the device sends a log line
+    // after it, and the window shows that line.
+    bool Handled(QWidget& window, int nTimeoutMs = 10000)
+    {
+        const QString sMarker = QStringLiteral("handled up to here %1").arg(++m_nMarkers);
+        m_device.publish("/hdr/status/logs", sMarker.toUtf8());
+        return QTest::qWaitFor([&] { return PaneLines(&window).contains(sMarker); }, nTimeoutMs);
+    }
+
+    MosquittoBroker m_broker;
+    TestDevice m_device;
+    ModalBoxCloser m_closer;
+    QList<QByteArray> m_received;
+    std::function<void()> m_onCapture;
+    int m_nMarkers = 0;
+};

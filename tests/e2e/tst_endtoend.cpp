@@ -99,9 +99,10 @@ private slots:
         QTRY_COMPARE(Mismatches(), QStringList());
         QTRY_VERIFY(!PaneLines(Panel(0)).filter(QRegularExpression("^kavro: exposure")).isEmpty());
 
+        // To the maximum, which the spin box shows exactly: a value it rounds by more than 0.001 is sent
+        // again, rounded, by the panel that made it and by every panel that hears it.
         QTest::keyClick(Widget<QWidget>(Panel(0), "exposureSlider"), Qt::Key_End);
-        QTRY_VERIFY(Reported("manualTAms") > 1.0);
-        QTRY_VERIFY(Shows("exposureSpinBox", Reported("manualTAms")));
+        QTRY_VERIFY(Reported("manualTAms") > 16 && Shows("exposureSpinBox", Reported("manualTAms")));
         Click(Panel(panels - 1), "flipImageCB");
         QTRY_VERIFY(Shows("flipImageCB", true));
         Click(Panel(panels - 1), "btnLoadDefaults");

@@ -2,7 +2,6 @@
 #include "tools/camera-sim/kavrotopics.h"
 #include "windowtest.h"
 
-#include <QImage>
 #include <QProcess>
 #include <QtTest>
 #include <csignal>
@@ -83,10 +82,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_pPanel->messages().last().topic, kStatusPrefix + "capture", kWaitMs);
         QCOMPARE(Topics(kCapturePrefix), uploads);
         QCOMPARE(Values({ "capture" }), uploads.isEmpty() ? "255" : "0");
-        for (const QString& sBuffer : uploads.mid(0, uploads.size() - 1))
-            QVERIFY(!QImage::fromData(m_pPanel->last(kCapturePrefix + sBuffer), "TIFF").isNull());
-        const QJsonDocument meta = QJsonDocument::fromJson(m_pPanel->last(kCapturePrefix + "meta"));
-        QCOMPARE(meta["images"][0]["buffer"].toString(), uploads.value(0));
         StopCamera(signal);
     }
 

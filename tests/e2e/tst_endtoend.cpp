@@ -89,8 +89,9 @@ private slots:
     // reach the camera, and its reports move every panel. No panel sends back what it hears: a spin-box edit
     // goes out after anything its panel still holds back, so one from each panel in turn closes the list of
     // commands. Save writes the camera's upload whole in the first panel, and any other panel notes it in its
-    // pane; a sensor and an HDMI capture write the files the dialog names, once. A panel closing leaves the
-    // first connected and following the camera, which another client changes.
+    // pane; a sensor and an HDMI capture write the images and metadata as the dialog names them, and no
+    // other file appears. A panel closing leaves the first connected and following the camera, which another
+    // client changes.
     void panelsFollowTheCamera()
     {
         QFETCH(int, panels);
@@ -117,7 +118,8 @@ private slots:
         for (int i = 0; i < panels; ++i) {
             markers << QString(R"({"yNoiseThresh":{"value":%1}})").arg(1001 + i);
             Widget<QDoubleSpinBox>(Panel(i), "yThreshSpinBox")->setValue(1001 + i);
-            QTRY_VERIFY(m_pTraffic->commands().contains(markers.last()) && Shows("yThreshSpinBox", 1001 + i));
+            QTRY_VERIFY_WITH_TIMEOUT(
+                m_pTraffic->commands().contains(markers.last()) && Shows("yThreshSpinBox", 1001 + i), 10000);
         }
         const QStringList commands = m_pTraffic->commands();
         QVERIFY2(commands.value(0).startsWith(R"({"manualTAms":{"value":)"), qPrintable(commands.join('\n')));

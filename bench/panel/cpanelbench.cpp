@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "benchsystem.h"
+#include "tools/camera-sim/kavrotopics.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -23,10 +24,6 @@
 
 namespace {
 
-const QString kStatusTopic = QStringLiteral("/hdr/status/parameters");
-const QString kConfigTopic = QStringLiteral("/hdr/config/parameters");
-const QString kLogTopic = QStringLiteral("/hdr/status/logs");
-const QString kSetTopic = QStringLiteral("/hdr/set/parameters");
 // The flood's last value; every earlier one lies below it and differs from the one before (and the first
 // from the control's value before the flood).
 constexpr double kFinalFloodValue = 4095;
@@ -72,7 +69,7 @@ void CPanelBench::Start()
         return Fail(QStringLiteral("the window did not connect"));
 
     if (m_options.sMode == QLatin1String("status-flood"))
-        StartFlood(kStatusTopic);
+        StartFlood(kStatusPrefix + QStringLiteral("yNoiseThresh"));
     else if (m_options.sMode == QLatin1String("log-flood"))
         StartFlood(kLogTopic);
     else if (m_options.sMode == QLatin1String("edits"))
@@ -100,8 +97,10 @@ bool CPanelBench::Connect()
     if (!BenchSystem::WaitFor([this] { return m_device.state() == QMqttClient::Connected; }, 5000))
         return false;
     QTimer announce;
-    QObject::connect(&announce, &QTimer::timeout,
-        [this] { m_device.publish(kStatusTopic, R"({"connection_status":{"value":"active"}})"); });
+    QObject::connect(&announce, &QTimer::timeout, [this] {
+        m_device.publish(kStatusPrefix + QStringLiteral("connection_status"),
+            R"({"connection_status":{"value":"active"}})");
+    });
     announce.start(100);
     if (!BenchSystem::WaitFor([pConnect] { return pConnect->text() == QLatin1String("Disconnect"); }, 10000))
         return false;
@@ -119,7 +118,7 @@ void CPanelBench::StartFlood(const QString& sTopic)
 {
     auto* pSpinBox = Widget<QDoubleSpinBox>(m_pWindow.get(), "yThreshSpinBox");
     auto* pPane = Widget<QPlainTextEdit>(m_pWindow.get(), "teMessages");
-    const bool bStatus = sTopic == kStatusTopic;
+    const bool bStatus = sTopic.startsWith(kStatusPrefix);
     if (bStatus) {
         QObject::connect(pSpinBox, qOverload<double>(&QDoubleSpinBox::valueChanged), this, [this](double d) {
             if (m_nValuesSeen++ == 0)
@@ -249,7 +248,7 @@ void CPanelBench::EditStep()
                 bSlider ? QJsonValue(pSpinBox->value()) : QJsonValue(pCheckBox->isChecked()) } });
         const QByteArray bytes = QJsonDocument(body).toJson(QJsonDocument::Compact);
         nSentNs = BenchSystem::RealtimeNs();
-        m_device.publish(kSetTopic, bytes);
+        m_device.publish(kParamsSetTopic, bytes);
     }
     m_sentLines << QStringLiteral("sent %1 %2 %3")
                        .arg(m_nStep < nEdits ? "panel" : "bare")

@@ -2,39 +2,25 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
-#include <cstdlib>
-#include <string>
+#include <QTemporaryDir>
 
-namespace {
-
-std::string s_sHome;
-
-// The process ends through exit() (libFuzzer's time limit, the end of a replay): the home folder goes
-// with it. The window and the application object are left to the end of the process.
-void RemoveHome() { QDir(QString::fromStdString(s_sHome)).removeRecursively(); }
-
-} // namespace
-
-CFuzzEnvironment& CFuzzEnvironment::Instance()
+QString CFuzzEnvironment::Home()
 {
-    static CFuzzEnvironment* s_pEnvironment = new CFuzzEnvironment;
-    return *s_pEnvironment;
-}
-
-CFuzzEnvironment::CFuzzEnvironment()
-{
-    qputenv("HOME", m_home.path().toLocal8Bit());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("XDG_DOCUMENTS_DIR");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("LC_ALL", "C");
-    s_sHome = m_home.path().toStdString();
-    m_home.setAutoRemove(false);
-    std::atexit(&RemoveHome);
-
-    m_pApp = std::make_unique<QApplication>(m_nArgc, m_argv);
-    m_pApp->installEventFilter(this);
+    // The folder is removed as the process ends through exit() (libFuzzer's time limit, the end of a
+    // replay); the application object and the windows are never deleted.
+    static QTemporaryDir s_home;
+    static int s_nArgc = 1;
+    static char s_sName[] = "fuzzing";
+    static char* s_argv[] = { s_sName, nullptr };
+    if (!qApp) {
+        qputenv("HOME", s_home.path().toLocal8Bit());
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DOCUMENTS_DIR");
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("LC_ALL", "C");
+        (new QApplication(s_nArgc, s_argv))->installEventFilter(new CFuzzEnvironment);
+    }
+    return s_home.path();
 }
 
 void CFuzzEnvironment::ProcessEvents()

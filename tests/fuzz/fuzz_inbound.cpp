@@ -27,19 +27,25 @@ class CInboundPath
 public:
     CInboundPath()
     {
-        m_window.findChild<QPlainTextEdit*>(QStringLiteral("teMessages"))->setMaximumBlockCount(200);
-        m_window.findChild<QPlainTextEdit*>(QStringLiteral("teConfigData"))->setMaximumBlockCount(200);
+        for (const char* sPane : { "teMessages", "teConfigData" })
+            m_window.findChild<QPlainTextEdit*>(QLatin1String(sPane))->setMaximumBlockCount(200);
         QFile defaults(QStringLiteral(":/default-config.json"));
         defaults.open(QIODevice::ReadOnly);
-        const QJsonObject config = QJsonDocument::fromJson(defaults.readAll())
-                                       .object()
-                                       .value(QLatin1String("mqtt_config"))
-                                       .toObject();
+        const QJsonObject config = QJsonDocument::fromJson(defaults.readAll())["mqtt_config"].toObject();
         m_link.ReadTopicConfig(config);
         QObject::connect(&m_link, &CKavroComm::DataUpdate, &m_window, &MainWindow::DataUpdate);
         QObject::connect(&m_link, &CKavroComm::MessageUpdate, &m_window, &MainWindow::MessageUpdate);
-        AddSubscriptions(config.value(QLatin1String("subscribe_topics")).toObject(), false);
-        AddSubscriptions(config.value(QLatin1String("subscribe_topics_raw")).toObject(), true);
+        for (const bool bRaw : { false, true }) {
+            const QJsonObject topics = config[bRaw ? "subscribe_topics_raw" : "subscribe_topics"].toObject();
+            for (auto it = topics.constBegin(); it != topics.constEnd(); ++it) {
+                auto pSubscription = std::make_unique<CKavroSubscription>();
+                pSubscription->Subscribe(it.key(), it.value().toString(), nullptr, bRaw);
+                QObject::connect(pSubscription.get(), &CKavroSubscription::SubscriptionMessage, &m_link,
+                    &CKavroComm::ReceiveSubscriptionMessage);
+                m_subscriptions.emplace_back(
+                    QMqttTopicFilter(it.value().toString()), std::move(pSubscription));
+            }
+        }
     }
 
     void Deliver(const QByteArray& topic, const QByteArray& payload)
@@ -58,17 +64,6 @@ public:
     }
 
 private:
-    void AddSubscriptions(const QJsonObject& topics, bool bRaw)
-    {
-        for (auto it = topics.constBegin(); it != topics.constEnd(); ++it) {
-            auto pSubscription = std::make_unique<CKavroSubscription>();
-            pSubscription->Subscribe(it.key(), it.value().toString(), nullptr, bRaw);
-            QObject::connect(pSubscription.get(), &CKavroSubscription::SubscriptionMessage, &m_link,
-                &CKavroComm::ReceiveSubscriptionMessage);
-            m_subscriptions.emplace_back(QMqttTopicFilter(it.value().toString()), std::move(pSubscription));
-        }
-    }
-
     MainWindow m_window;
     CKavroComm m_link;
     std::vector<std::pair<QMqttTopicFilter, std::unique_ptr<CKavroSubscription>>> m_subscriptions;
@@ -78,28 +73,17 @@ private:
 CInboundPath* MakePath()
 {
     const QString sWorkingFolder = QDir::currentPath();
-    QDir::setCurrent(CFuzzEnvironment::Instance().Home());
+    QDir::setCurrent(CFuzzEnvironment::Home());
     auto* pPath = new CInboundPath;
     QDir::setCurrent(sWorkingFolder);
     return pPath;
 }
 
-CInboundPath& Path()
-{
-    static CInboundPath* s_pPath = MakePath();
-    return *s_pPath;
-}
-
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    Path();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
+    static CInboundPath* s_pPath = MakePath();
     const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(pData), int(nSize));
     const QByteArray separator("\n==\n");
     for (int nStart = 0; nStart <= input.size();) {
@@ -108,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
             nEnd = input.size();
         const QByteArray message = input.mid(nStart, nEnd - nStart);
         const int nTopicEnd = message.indexOf('\n');
-        Path().Deliver(message.left(nTopicEnd), nTopicEnd < 0 ? QByteArray() : message.mid(nTopicEnd + 1));
+        s_pPath->Deliver(message.left(nTopicEnd), nTopicEnd < 0 ? QByteArray() : message.mid(nTopicEnd + 1));
         nStart = nEnd + separator.size();
     }
     CFuzzEnvironment::ProcessEvents();

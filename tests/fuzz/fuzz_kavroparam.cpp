@@ -11,50 +11,34 @@
 
 namespace {
 
-void TryConversions(const CKavroType& attribute)
-{
-    attribute.ToString();
-    try {
-        attribute.ToBool();
-    } catch (const QString&) { }
-    try {
-        attribute.ToUInt();
-    } catch (const QString&) { }
-}
-
-bool SameRecord(const CKavroParam& first, const CKavroParam& second)
-{
-    if (first.keys() != second.keys())
-        return false;
-    for (auto it = first.constBegin(); it != first.constEnd(); ++it) {
-        const CKavroType* pOther = second.value(it.key());
-        if (it.value()->Type() != pOther->Type() || it.value()->ToString() != pOther->ToString())
-            return false;
-    }
-    return true;
-}
-
 void CheckRecord(const QJsonObject& object)
 {
     CKavroParam record;
     record.FromJson(object);
-    for (const CKavroType* pAttribute : qAsConst(record)) {
-        TryConversions(*pAttribute);
+    CKavroParam decoded;
+    decoded.FromJson(record.ToJson());
+    if (decoded.keys() != record.keys())
+        std::abort();
+    for (auto it = record.constBegin(); it != record.constEnd(); ++it) {
+        const CKavroType& attribute = *it.value();
         try {
-            pAttribute->ToVariant();
+            attribute.ToBool();
+        } catch (const QString&) { }
+        try {
+            attribute.ToUInt();
+        } catch (const QString&) { }
+        try {
+            attribute.ToVariant();
         } catch (const QString&) {
             std::abort();
         }
+        const CKavroType* pDecoded = decoded.value(it.key());
+        if (pDecoded->Type() != attribute.Type() || pDecoded->ToString() != attribute.ToString())
+            std::abort();
     }
-    CKavroParam decoded;
-    decoded.FromJson(record.ToJson());
-    if (!SameRecord(record, decoded))
-        std::abort();
 }
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) { return 0; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {

@@ -10,29 +10,13 @@
 #include <QFile>
 #include <QStandardPaths>
 
-namespace {
-
-QString SettingsPath()
-{
-    const QString sFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-        + QLatin1Char('/') + QCoreApplication::applicationName();
-    QDir().mkpath(sFolder);
-    return sFolder + QStringLiteral("/UCControlConfig.json");
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    CFuzzEnvironment::Instance();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
 {
-    static const QString s_sPath = SettingsPath();
-    QFile file(s_sPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+    CFuzzEnvironment::Home();
+    static const QString s_sFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + '/'
+        + QCoreApplication::applicationName();
+    QFile file(s_sFolder + "/UCControlConfig.json");
+    if (!QDir().mkpath(s_sFolder) || !file.open(QIODevice::WriteOnly)
         || file.write(reinterpret_cast<const char*>(pData), qint64(nSize)) != qint64(nSize))
         std::abort();
     file.close();

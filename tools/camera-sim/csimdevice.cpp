@@ -1,6 +1,7 @@
 #include "csimdevice.h"
 
 #include "csimtestpattern.h"
+#include "kavrotopics.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,14 +11,6 @@
 #include <cmath>
 
 namespace {
-
-const QString kParamsSetTopic = QStringLiteral("/hdr/set/parameters");
-const QString kControlSetTopic = QStringLiteral("/hdr/set/controls");
-const QString kConfigTopic = QStringLiteral("/hdr/config/parameters");
-const QString kStatusPrefix = QStringLiteral("/hdr/status/parameters/");
-const QString kUploadTopic = QStringLiteral("/hdr/status/upload");
-const QString kCapturePrefix = QStringLiteral("/hdr/capture/upload/");
-const QString kLogTopic = QStringLiteral("/hdr/status/logs");
 
 const QString kConnectionStatus = QStringLiteral("connection_status");
 const QString kCapture = QStringLiteral("capture");

@@ -47,19 +47,23 @@ void CDoubleSliderSpinBox::EnableControl(bool bEnable)
 
 void CDoubleSliderSpinBox::UpdateRange() { ApplyRange(); }
 
+// A value the device reports: the spin box may show it rounded to its decimals or clamped to its bounds, and
+// that is not an edit of the user's, so it is not sent back (the device would be set to the rounded value).
 void CDoubleSliderSpinBox::SetValue(QVariant value)
 {
     const double d = value.toDouble();
     m_value = QVariant(d);
+    m_bFollowingDevice = true;
     if (m_pSpinBox)
         m_pSpinBox->setValue(d);
     if (m_pSlider)
         m_pSlider->setValue(ValueToSliderPosition(d));
+    m_bFollowingDevice = false;
 }
 
 void CDoubleSliderSpinBox::OnSpinBoxUpdated(double value)
 {
-    if (m_bApplyingRange)
+    if (m_bFollowingDevice)
         return;
     if (qAbs(value - m_value.toDouble()) <= kSpinBoxTolerance)
         return;
@@ -71,7 +75,7 @@ void CDoubleSliderSpinBox::OnSpinBoxUpdated(double value)
 
 void CDoubleSliderSpinBox::OnSliderChanged(int nValue)
 {
-    if (m_bApplyingRange)
+    if (m_bFollowingDevice)
         return;
     if (nValue == ValueToSliderPosition(m_value.toDouble()))
         return;
@@ -90,7 +94,7 @@ void CDoubleSliderSpinBox::OnSliderPressed() { m_bSliderPressed = true; }
 // the stored value lies on that scale, so that it shows what the spin box shows.
 void CDoubleSliderSpinBox::ApplyRange()
 {
-    m_bApplyingRange = true;
+    m_bFollowingDevice = true;
     if (m_pSlider) {
         m_nSliderWidth = m_pSlider->width();
         m_pSlider->setRange(0, m_nSliderWidth);
@@ -102,7 +106,7 @@ void CDoubleSliderSpinBox::ApplyRange()
         if (step > 0)
             m_pSpinBox->setSingleStep(step);
     }
-    m_bApplyingRange = false;
+    m_bFollowingDevice = false;
 }
 
 double CDoubleSliderSpinBox::SliderRange() const { return m_maxValue.toDouble() - m_minValue.toDouble(); }

@@ -9,7 +9,7 @@ class QSlider;
 // The slider's range is its own width in pixels, so one step is one pixel and positions map linearly
 // onto the parameter's bounds. Spin-box edits are reported with delayedSend true, slider releases with
 // false. Echo loops are avoided by comparing with the stored value, never by blocking signals; what the
-// widgets do while new bounds are applied is not reported at all.
+// widgets do while they take a reported value or new bounds is not reported at all.
 class CDoubleSliderSpinBox : public CControlBase
 {
     Q_OBJECT
@@ -39,6 +39,6 @@ private:
     QDoubleSpinBox* m_pSpinBox;
     int m_nSliderWidth;
     bool m_bSliderPressed;
-    // Set while new bounds or a new slider width are applied.
-    bool m_bApplyingRange = false;
+    // Set while the widgets take a reported value, new bounds or a new slider width.
+    bool m_bFollowingDevice = false;
 };

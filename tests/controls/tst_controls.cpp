@@ -147,8 +147,9 @@ private slots:
             { "g -0.99 true", "g -0.995 false" }, -0.99, 102);
         row("spin box within 0.001", 300, { 0, 0.01, 0 }, 4, { Spin(0.001) }, {}, 0, 0);
         row("device value shown exactly", 300, { 0, 10, 5 }, 2, { Set("g", 2.5) }, {}, 2.5, 75);
-        row("device value rounded", 300, { 0, 10, 5 }, 2, { Set("g", 1.2345) }, { "g 1.23 true" }, 1.23, 37);
-        row("device value far below", 300, { 0, 1, 0.5 }, 2, { Set("g", -1e300) }, { "g 0 true" }, 0, 0);
+        // A reported value the spin box rounds or clamps is not sent back.
+        row("device value rounded", 300, { 0, 10, 5 }, 2, { Set("g", 1.2345) }, {}, 1.2345, 37);
+        row("device value far below", 300, { 0, 1, 0.5 }, 2, { Set("g", -1e300) }, {}, -1e300, 0);
         row("equal bounds", 300, { 5, 5, 5 }, 2, { Set("g", 5) }, {}, 5, 0);
         row("spin box only", 0, { 0, 16, 14.5 }, 2, { Spin(13.5) }, { "g 13.5 true" }, 13.5, 42);
         // New bounds from the device, or a narrower slider, clamp the widgets: that is nobody's edit.

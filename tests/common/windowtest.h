@@ -60,6 +60,7 @@ public:
     {
         m_client.publish(QMqttTopicName(sTopic), payload, 0, bRetain);
     }
+    QList<Message> messages() const { return m_messages; }
     void clear() { m_messages.clear(); }
 
     // The payload of the last message on the topic; empty if none came.

@@ -2,6 +2,7 @@
 
 #include "benchsystem.h"
 #include "cworkerprocess.h"
+#include "tools/camera-sim/kavrotopics.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,10 +15,8 @@
 
 namespace {
 
-const QString kStatusTopic = QStringLiteral("/hdr/status/parameters");
-const QString kLogTopic = QStringLiteral("/hdr/status/logs");
-const QString kSetTopic = QStringLiteral("/hdr/set/parameters");
-const QString kCaptureTopic = QStringLiteral("/hdr/capture/upload/");
+// Where the panel's flood goes (bench/panel): the baseline subscriber takes the same topic.
+const QString kFloodStatusTopic = kStatusPrefix + QStringLiteral("yNoiseThresh");
 constexpr int kCaptureBytes = 16 * 1024 * 1024;
 constexpr int kFloodTimeoutMs = 60000;
 constexpr int kEditIntervalMs = 3;
@@ -134,7 +133,7 @@ void CBenchDriver::RunStatusFlood()
         rate.panel << (bShown ? nCount / (Number(result, "ms") / 1000) : 0);
         applied.panel << Number(result, "received");
         gap.panel << Number(result, "paint_gap_ms");
-        rate.baseline << nCount / BaselineFloodSeconds(kStatusTopic, sFile);
+        rate.baseline << nCount / BaselineFloodSeconds(kFloodStatusTopic, sFile);
         Progress(QStringLiteral("B1 run %1: panel %2 msg/s, baseline %3 msg/s")
                      .arg(nRun + 1)
                      .arg(rate.panel.last(), 0, 'f', 0)
@@ -160,9 +159,9 @@ void CBenchDriver::RunEdits()
         QProcess subscriber;
         subscriber.setStandardOutputFile(sArrivals);
         subscriber.start(QStringLiteral("mosquitto_sub"),
-            { "-h", m_broker.host(), "-p", QString::number(m_broker.port()), "-t", kSetTopic, "-C",
+            { "-h", m_broker.host(), "-p", QString::number(m_broker.port()), "-t", kParamsSetTopic, "-C",
                 QString::number(2 * nEdits), "-F", "%U %p", "-i", sId });
-        if (!WaitForSubscription(sId, kSetTopic))
+        if (!WaitForSubscription(sId, kParamsSetTopic))
             continue;
 
         CWorkerProcess panel(Program(QStringLiteral("ombix-bench-panel")),
@@ -246,9 +245,9 @@ void CBenchDriver::RunCapture()
         QProcess subscriber;
         subscriber.setStandardOutputFile(m_dir.filePath(QStringLiteral("capture/baseline.bin")));
         subscriber.start(QStringLiteral("mosquitto_sub"),
-            { "-h", m_broker.host(), "-p", QString::number(m_broker.port()), "-t", kCaptureTopic + "#", "-C",
+            { "-h", m_broker.host(), "-p", QString::number(m_broker.port()), "-t", kCapturePrefix + "#", "-C",
                 "4", "-N", "-i", sId });
-        if (!WaitForSubscription(sId, kCaptureTopic + "#"))
+        if (!WaitForSubscription(sId, kCapturePrefix + "#"))
             continue;
         const qint64 nBaselineStartNs = BenchSystem::MonotonicNs();
         PublishCapture();
@@ -269,11 +268,11 @@ void CBenchDriver::RunCapture()
 // reports the capture done. The figure starts with the first image.
 void CBenchDriver::PublishCapture()
 {
-    m_device.publish(kStatusTopic, R"({"capture":{"value":1}})");
+    m_device.publish(kStatusPrefix + "capture", R"({"capture":{"value":1}})");
     for (const char* sName : { "t1", "t2", "t3" })
-        m_device.publish(kCaptureTopic + sName, QByteArray(kCaptureBytes, sName[1]));
-    m_device.publish(kCaptureTopic + "meta", R"({"exposure":12.5,"gain":3,"frames":3})");
-    m_device.publish(kStatusTopic, R"({"capture":{"value":0}})");
+        m_device.publish(kCapturePrefix + sName, QByteArray(kCaptureBytes, sName[1]));
+    m_device.publish(kCapturePrefix + "meta", R"({"exposure":12.5,"gain":3,"frames":3})");
+    m_device.publish(kStatusPrefix + "capture", R"({"capture":{"value":0}})");
 }
 
 // ---- B4: process start to the first painted frame ----

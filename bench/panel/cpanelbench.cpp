@@ -209,15 +209,15 @@ void CPanelBench::StartEdits()
     pTimer->start(m_options.nIntervalMs);
 }
 
-// Even steps release the slider at a new position, odd steps click the check box; the second half sends
-// the bodies of the first through the stand-in device's client. Every line says when a message left.
+// Edits alternate between the panel and the bare client, so that both meet the same machine: an even step
+// is a panel edit (a slider release or a check-box click, in turns), the odd step after it sends the same
+// body through the stand-in device's client. Every line says when a message left.
 void CPanelBench::EditStep()
 {
     auto* pSlider = Widget<QSlider>(m_pWindow.get(), "yThreshSlider");
     auto* pSpinBox = Widget<QDoubleSpinBox>(m_pWindow.get(), "yThreshSpinBox");
     auto* pCheckBox = Widget<QCheckBox>(m_pWindow.get(), "midBoostCB");
-    const int nEdits = m_options.nCount;
-    if (m_nStep == 2 * nEdits) {
+    if (m_nStep == 2 * m_options.nCount) {
         for (const QString& sLine : qAsConst(m_sentLines))
             PrintLine(sLine);
         PrintLine(QStringLiteral("result sent=%1").arg(m_sentLines.size()));
@@ -225,11 +225,10 @@ void CPanelBench::EditStep()
         return;
     }
 
-    const int nEdit = m_nStep % nEdits;
-    const bool bSlider = nEdit % 2 == 0;
-    QJsonObject body;
+    const bool bPanel = m_nStep % 2 == 0;
+    const bool bSlider = (m_nStep / 2) % 2 == 0;
     qint64 nSentNs = 0;
-    if (m_nStep < nEdits && bSlider) {
+    if (bPanel && bSlider) {
         const int nPosition = 1 + m_nSliderMoves++ % qMax(1, pSlider->maximum() - 1);
         const double dBefore = pSpinBox->value();
         pSlider->setSliderDown(true);
@@ -239,19 +238,19 @@ void CPanelBench::EditStep()
         // A release onto the value the control already holds sends nothing; the next tick tries again.
         if (pSpinBox->value() == dBefore)
             return;
-    } else if (m_nStep < nEdits) {
+    } else if (bPanel) {
         nSentNs = BenchSystem::RealtimeNs();
         pCheckBox->click();
     } else {
-        body.insert(bSlider ? QStringLiteral("yNoiseThresh") : QStringLiteral("midBoost"),
+        const QJsonObject body { { bSlider ? QStringLiteral("yNoiseThresh") : QStringLiteral("midBoost"),
             QJsonObject { { QStringLiteral("value"),
-                bSlider ? QJsonValue(pSpinBox->value()) : QJsonValue(pCheckBox->isChecked()) } });
+                bSlider ? QJsonValue(pSpinBox->value()) : QJsonValue(pCheckBox->isChecked()) } } } };
         const QByteArray bytes = QJsonDocument(body).toJson(QJsonDocument::Compact);
         nSentNs = BenchSystem::RealtimeNs();
         m_device.publish(kParamsSetTopic, bytes);
     }
     m_sentLines << QStringLiteral("sent %1 %2 %3")
-                       .arg(m_nStep < nEdits ? "panel" : "bare")
+                       .arg(bPanel ? "panel" : "bare")
                        .arg(bSlider ? "slider" : "checkbox")
                        .arg(nSentNs);
     ++m_nStep;

@@ -29,6 +29,8 @@ namespace {
 constexpr double kFinalFloodValue = 4095;
 constexpr int kFloodTimeoutMs = 60000;
 constexpr int kStallTickMs = 5;
+// An edit goes out through the widget, through the window's slot and through a bare client.
+constexpr int kEditWays = 3;
 constexpr qint64 kCapturePayloadBytes = 16 * 1024 * 1024;
 
 template<typename T>
@@ -209,15 +211,16 @@ void CPanelBench::StartEdits()
     pTimer->start(m_options.nIntervalMs);
 }
 
-// Edits alternate between the panel and the bare client, so that both meet the same machine: an even step
-// is a panel edit (a slider release or a check-box click, in turns), the odd step after it sends the same
-// body through the stand-in device's client. Every line says when a message left.
+// Each edit goes out three ways in turn, so that all meet the same machine: a panel edit through its widget
+// (a slider release or a check-box click, in turns), then the same value handed straight to the window's
+// ValueChanged slot (the panel's own path, without the widgets' update), then the same body through the
+// stand-in device's client. Every line says when a message left.
 void CPanelBench::EditStep()
 {
     auto* pSlider = Widget<QSlider>(m_pWindow.get(), "yThreshSlider");
     auto* pSpinBox = Widget<QDoubleSpinBox>(m_pWindow.get(), "yThreshSpinBox");
     auto* pCheckBox = Widget<QCheckBox>(m_pWindow.get(), "midBoostCB");
-    if (m_nStep == 2 * m_options.nCount) {
+    if (m_nStep == kEditWays * m_options.nCount) {
         for (const QString& sLine : qAsConst(m_sentLines))
             PrintLine(sLine);
         PrintLine(QStringLiteral("result sent=%1").arg(m_sentLines.size()));
@@ -225,10 +228,11 @@ void CPanelBench::EditStep()
         return;
     }
 
-    const bool bPanel = m_nStep % 2 == 0;
-    const bool bSlider = (m_nStep / 2) % 2 == 0;
+    const int nWay = m_nStep % kEditWays;
+    const bool bSlider = (m_nStep / kEditWays) % 2 == 0;
+    const QString sParam = bSlider ? QStringLiteral("yNoiseThresh") : QStringLiteral("midBoost");
     qint64 nSentNs = 0;
-    if (bPanel && bSlider) {
+    if (nWay == 0 && bSlider) {
         const int nPosition = 1 + m_nSliderMoves++ % qMax(1, pSlider->maximum() - 1);
         const double dBefore = pSpinBox->value();
         pSlider->setSliderDown(true);
@@ -238,19 +242,28 @@ void CPanelBench::EditStep()
         // A release onto the value the control already holds sends nothing; the next tick tries again.
         if (pSpinBox->value() == dBefore)
             return;
-    } else if (bPanel) {
+    } else if (nWay == 0) {
         nSentNs = BenchSystem::RealtimeNs();
         pCheckBox->click();
+    } else if (nWay == 1 && bSlider) {
+        nSentNs = BenchSystem::RealtimeNs();
+        QMetaObject::invokeMethod(m_pWindow.get(), "ValueChanged", Q_ARG(QString, sParam),
+            Q_ARG(double, pSpinBox->value()), Q_ARG(bool, false));
+    } else if (nWay == 1) {
+        nSentNs = BenchSystem::RealtimeNs();
+        QMetaObject::invokeMethod(
+            m_pWindow.get(), "ValueChanged", Q_ARG(QString, sParam), Q_ARG(bool, pCheckBox->isChecked()));
     } else {
-        const QJsonObject body { { bSlider ? QStringLiteral("yNoiseThresh") : QStringLiteral("midBoost"),
+        const QJsonObject body { { sParam,
             QJsonObject { { QStringLiteral("value"),
                 bSlider ? QJsonValue(pSpinBox->value()) : QJsonValue(pCheckBox->isChecked()) } } } };
         const QByteArray bytes = QJsonDocument(body).toJson(QJsonDocument::Compact);
         nSentNs = BenchSystem::RealtimeNs();
         m_device.publish(kParamsSetTopic, bytes);
     }
+    static const char* const kWayNames[kEditWays] = { "panel", "slot", "bare" };
     m_sentLines << QStringLiteral("sent %1 %2 %3")
-                       .arg(bPanel ? "panel" : "bare")
+                       .arg(kWayNames[nWay])
                        .arg(bSlider ? "slider" : "checkbox")
                        .arg(nSentNs);
     ++m_nStep;

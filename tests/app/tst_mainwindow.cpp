@@ -305,7 +305,7 @@ private slots:
     // The device's report starts a capture on a path (1 sensor, 2 HDMI) for a sensor model; a buffer uploaded
     // before the capture and not in it; a full disk; the files written and the boxes. Every capture also gets
     // uploads on sub-topics named like paths. The dialog's file names are tst_dialogs'; a capture started
-    // from the dialog is tst_endtoend's.
+    // from the dialog is tst_endtoend's; a failed one, tst_faults' and tst_floods'.
     void capture_data()
     {
         QTest::addColumn<int>("nMux");

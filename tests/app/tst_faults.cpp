@@ -78,7 +78,7 @@ private slots:
         MainWindow window;
         if (sWhen == "connecting") {
             m_broker.pause(); // takes the connection, never answers it
-            ClickConnect(window, m_broker);
+            ClickConnect(window, m_broker.host(), m_broker.port());
         } else {
             QVERIFY(Establish(window));
         }

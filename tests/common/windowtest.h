@@ -9,7 +9,6 @@
 #include <QtTest>
 #include <QtWidgets>
 #include <csignal>
-#include <functional>
 #ifndef Q_OS_WIN
 #include <sys/resource.h>
 #endif
@@ -20,6 +19,8 @@ const QString kAborted = QStringLiteral("Connection Status | Connection to MQTT 
 const QString kTerminated = QStringLiteral("Connection Status | Connection to MQTT Broker terminated.");
 const QString kFailed = "Connection Status | Connection to MQTT Broker failed.\n" + kCheck;
 const QString kLost = "Connection Alert | Disconnected from MQTT broker" + kCheck;
+// The device's report of itself that completes a connection.
+const QByteArray kActive = R"({"connection_status":{"value":"active"}})";
 
 // Plays the camera in window tests: a second MQTT client on the test's broker that publishes what the
 // device would and records the messages it receives.
@@ -50,10 +51,9 @@ public:
     }
     bool listen(const QString& sFilter)
     {
-        QMqttSubscription* pSubscription = m_client.subscribe(QMqttTopicFilter(sFilter));
-        return pSubscription
-            && QTest::qWaitFor(
-                [pSubscription] { return pSubscription->state() == QMqttSubscription::Subscribed; }, 5000);
+        QMqttSubscription* pSub = m_client.subscribe(QMqttTopicFilter(sFilter));
+        return pSub
+            && QTest::qWaitFor([pSub] { return pSub->state() == QMqttSubscription::Subscribed; }, 5000);
     }
 
     void publish(const QString& sTopic, const QByteArray& payload, bool bRetain = false)
@@ -66,11 +66,9 @@ public:
     // The payload of the last message on the topic; empty if none came.
     QByteArray last(const QString& sTopic) const
     {
-        for (auto it = m_messages.crbegin(); it != m_messages.crend(); ++it) {
-            if (it->topic == sTopic)
-                return it->payload;
-        }
-        return QByteArray();
+        const auto it = std::find_if(m_messages.crbegin(), m_messages.crend(),
+            [&sTopic](const Message& message) { return message.topic == sTopic; });
+        return it == m_messages.crend() ? QByteArray() : it->payload;
     }
     // The value in the camera's last status report of the parameter.
     QJsonValue reported(const QString& sName) const
@@ -81,10 +79,9 @@ public:
     QStringList commands() const
     {
         QStringList commands;
-        for (const Message& message : m_messages) {
+        for (const Message& message : m_messages)
             if (message.topic.startsWith("/hdr/set/"))
                 commands << message.payload;
-        }
         return commands;
     }
     QMqttClient& client() { return m_client; }
@@ -125,32 +122,6 @@ inline void ClickConnect(QWidget& window, const QString& sHost, quint16 nPort)
     Widget<QLineEdit>(&window, "leBrokerPort")->setText(QString::number(nPort));
     Click(&window, "btnConnect");
 }
-inline void ClickConnect(QWidget& window, const MosquittoBroker& broker)
-{
-    ClickConnect(window, broker.host(), broker.port());
-}
-
-// Connects the window to the broker unless it is connected, and plays the device's report of itself until
-// the window shows the connection established.
-inline bool Establish(QWidget& window, const MosquittoBroker& broker, TestDevice& device)
-{
-    auto* pButton = Widget<QAbstractButton>(&window, "btnConnect");
-    if (pButton->text() == QLatin1String("Connect"))
-        ClickConnect(window, broker);
-    QElapsedTimer sinceReport;
-    return QTest::qWaitFor(
-        [&] {
-            if (pButton->text() == QLatin1String("Disconnect"))
-                return true;
-            if (!sinceReport.isValid() || sinceReport.elapsed() > 200) {
-                device.publish(
-                    "/hdr/status/parameters/connection", R"({"connection_status":{"value":"active"}})");
-                sinceReport.start();
-            }
-            return false;
-        },
-        15000);
-}
 
 // A file dialog of the window's that chooses sPath.
 inline MainWindow::FileDialog Choose(const QString& sPath)
@@ -167,11 +138,10 @@ inline CKavroParam* Record(const QByteArray& json)
 }
 
 // The window's application folder: its settings file and its logs.
-inline QString DocumentsFolder()
+inline QString AppFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/" + qAppName();
 }
-inline QString AppFolder() { return DocumentsFolder() + "/" + QCoreApplication::applicationName(); }
 inline QString SettingsPath() { return AppFolder() + "/UCControlConfig.json"; }
 
 inline QByteArray ReadFile(const QString& sPath)
@@ -214,18 +184,13 @@ inline void LimitFileSize(rlim_t nBytes)
 }
 #endif
 
-// Gives a text view a new, empty document. Cleared, a document would keep the capacity it once needed; the
-// view deletes the document it made itself when it gets another, and the one given earlier is deleted here.
+// Gives a text view a new, empty document: cleared, a document would keep the capacity it once needed. The
+// view deletes the document it made before.
 inline void EmptyTextView(QPlainTextEdit* pEdit)
 {
-    QTextDocument* pOld = pEdit->document();
-    const bool bGivenEarlier = pOld->parent() == pEdit;
-    auto* pDocument = new QTextDocument(pEdit);
-    pDocument->setDocumentLayout(new QPlainTextDocumentLayout(pDocument));
-    pDocument->setUndoRedoEnabled(pOld->isUndoRedoEnabled());
-    pEdit->setDocument(pDocument);
-    if (bGivenEarlier)
-        delete pOld;
+    const bool bUndoRedo = pEdit->isUndoRedoEnabled();
+    pEdit->setDocument(nullptr);
+    pEdit->setUndoRedoEnabled(bUndoRedo);
 }
 
 // The set-up the window tests share: a private broker with the test's device on it, which records what the
@@ -254,7 +219,18 @@ protected:
             m_device.publish("/hdr/config/parameters", config, true);
         return m_device.client().state() == QMqttClient::Connected;
     }
-    bool Establish(QWidget& window) { return ::Establish(window, m_broker, m_device); }
+    // Connects the window unless it is connected, and plays the device's report of itself until the window
+    // shows the connection established.
+    bool Establish(QWidget& window)
+    {
+        if (Text(&window, "btnConnect") == "Connect")
+            ClickConnect(window, m_broker.host(), m_broker.port());
+        QTimer reports;
+        connect(&reports, &QTimer::timeout, this,
+            [this] { m_device.publish("/hdr/status/parameters/connection", kActive); });
+        reports.start(200);
+        return QTest::qWaitFor([&window] { return Text(&window, "btnConnect") == "Disconnect"; }, 15000);
+    }
     // True once the window has handled everything the device published before: the device sends a log line
     // after it, and the window shows that line.
     bool Handled(QWidget& window, int nTimeoutMs = 10000)

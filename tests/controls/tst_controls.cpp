@@ -5,13 +5,8 @@
 #include "controls/cdoublesliderspinbox.h"
 #include "controls/cmultioption.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDoubleSpinBox>
-#include <QRadioButton>
-#include <QSlider>
 #include <QtTest>
+#include <QtWidgets>
 #include <functional>
 #include <list>
 
@@ -78,26 +73,20 @@ using Action = std::function<void(Panel&)>;
 
 namespace {
 
-Action Slide(int nPosition)
+// Sets a property of the panel's widget of type T, as the user or the layout would.
+template<typename T>
+Action Put(const char* sProperty, const QVariant& value)
 {
-    return [nPosition](Panel& panel) { panel.m_pSlider->setValue(nPosition); };
+    return [=](Panel& panel) { panel.m_widget.findChild<T*>()->setProperty(sProperty, value); };
 }
-Action Spin(double dValue)
-{
-    return [dValue](Panel& panel) { panel.m_pSpinBox->setValue(dValue); };
-}
-Action Width(int nWidth)
-{
-    return [nWidth](Panel& panel) { panel.m_pSlider->resize(nWidth, 20); };
-}
-// New bounds, as the window applies them from a status report.
+Action Slide(int nPosition) { return Put<QSlider>("value", nPosition); }
+Action Spin(double dValue) { return Put<QDoubleSpinBox>("value", dValue); }
+Action Pick(int nIndex) { return Put<QComboBox>("currentIndex", nIndex); }
+Action Width(int nWidth) { return Put<QSlider>("size", QSize(nWidth, 20)); }
+// New bounds for the slider control from the device.
 Action Bounds(double dMin, double dMax)
 {
-    return [dMin, dMax](Panel& panel) {
-        panel.m_controls["g"]->m_minValue = dMin;
-        panel.m_controls["g"]->m_maxValue = dMax;
-        panel.m_controls["g"]->UpdateRange();
-    };
+    return [=](Panel& panel) { panel.m_controls["g"]->SetAttributes(true, false, QString(), dMin, dMax); };
 }
 // A value from the device.
 Action Set(const QString& sParam, double dValue)
@@ -112,11 +101,6 @@ Action Click(const QString& sText)
                 pButton->click();
     };
 }
-Action Pick(int nIndex)
-{
-    return [nIndex](Panel& panel) { panel.m_pComboBox->setCurrentIndex(nIndex); };
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
@@ -126,47 +110,40 @@ class TestControls : public QObject
     Q_OBJECT
 
 private slots:
-    // A slider control made on a slider of nWidth (0: spin box only) with its bounds, start value and the
-    // spin box's decimals; after the actions, its signals, its value and the slider's position.
+    // A slider control made on a slider of a width (0: spin box only) with its bounds and start value, and
+    // a spin box with decimals; after the actions, its signals, its value and the slider's position.
     void slider_data()
     {
-        QTest::addColumn<QList<int>>("slider"); // width, spin-box decimals
-        QTest::addColumn<QList<double>>("bounds"); // minimum, maximum, start value
+        QTest::addColumn<QList<double>>("slider"); // width, minimum, maximum, start value, decimals
         QTest::addColumn<QList<Action>>("actions");
         QTest::addColumn<QStringList>("emitted");
         QTest::addColumn<double>("dValue");
         QTest::addColumn<int>("nPosition");
-        const auto row = [](const char* sTag, int nWidth, QList<double> bounds, int nDecimals,
-                             QList<Action> actions, QStringList emitted, double dValue, int nPosition) {
-            QTest::newRow(sTag) << QList<int> { nWidth, nDecimals } << bounds << actions << emitted << dValue
-                                << nPosition;
+        const auto row = [](const char* sTag, QList<double> slider, QList<Action> actions,
+                             QStringList emitted, double dValue, int nPosition) {
+            QTest::newRow(sTag) << slider << actions << emitted << dValue << nPosition;
         };
-        row("release where the value is", 200, { -12, 0, -6 }, 2, { Slide(100) }, {}, -6, 100);
-        row("release elsewhere", 300, { -1.5, 0, -0.75 }, 2, { Slide(100) }, { "g -1 false" }, -1, 100);
-        row("more decimals than shown", 300, { -1.5, 0, -0.75 }, 2, { Slide(101) },
-            { "g -0.99 true", "g -0.995 false" }, -0.99, 102);
-        row("spin box within 0.001", 300, { 0, 0.01, 0 }, 4, { Spin(0.001) }, {}, 0, 0);
-        row("device value shown exactly", 300, { 0, 10, 5 }, 2, { Set("g", 2.5) }, {}, 2.5, 75);
-        // A reported value the spin box rounds or clamps is not sent back.
-        row("device value rounded", 300, { 0, 10, 5 }, 2, { Set("g", 1.2345) }, {}, 1.2345, 37);
-        row("device value far below", 300, { 0, 1, 0.5 }, 2, { Set("g", -1e300) }, {}, -1e300, 0);
-        row("equal bounds", 300, { 5, 5, 5 }, 2, { Set("g", 5) }, {}, 5, 0);
-        row("spin box only", 0, { 0, 16, 14.5 }, 2, { Spin(13.5) }, { "g 13.5 true" }, 13.5, 42);
-        // New bounds from the device, or a narrower slider, clamp the widgets: that is nobody's edit.
-        row("bounds, then the device's value", 300, { -8, 8, 0 }, 2, { Bounds(2, 8), Set("g", 5) }, {}, 5,
-            150);
-        row("narrower slider", 300, { 0, 10, 5 }, 2, { Width(100), Bounds(0, 10) }, {}, 5, 50);
+        // A release sends the value. A value with more decimals than the spin box shows comes back from the
+        // spin box rounded, as a delayed edit.
+        row("released", { 300, -1.5, 0, -0.75, 2 }, { Slide(100), Slide(101) },
+            { "g -1 false", "g -0.99 true", "g -0.995 false" }, -0.99, 102);
+        // A spin-box edit is sent delayed, unless it is within 0.001 of the value.
+        row("spin box only", { 0, 0, 16, 0, 4 }, { Spin(0.001), Spin(13.5) }, { "g 13.5 true" }, 13.5, 42);
+        // A reported value is shown, clamped or rounded by the spin box, and never sent back.
+        row("device values", { 300, 0, 10, 5, 2 }, { Set("g", -1e300), Set("g", 1.2345) }, {}, 1.2345, 37);
+        row("equal bounds", { 300, 5, 5, 5, 2 }, { Set("g", 5) }, {}, 5, 0);
+        // A narrower slider and new bounds from the device clamp the widgets: that is nobody's edit.
+        row("new width, bounds", { 300, -8, 8, 0, 2 }, { Width(100), Bounds(2, 8), Set("g", 5) }, {}, 5, 50);
     }
     void slider()
     {
-        QFETCH(QList<int>, slider);
-        QFETCH(QList<double>, bounds);
+        QFETCH(QList<double>, slider);
         QFETCH(QList<Action>, actions);
         QFETCH(QStringList, emitted);
         QFETCH(double, dValue);
         QFETCH(int, nPosition);
         Panel panel;
-        panel.AddSlider(slider[0], bounds[0], bounds[1], bounds[2], slider[1]);
+        panel.AddSlider(int(slider[0]), slider[1], slider[2], slider[3], int(slider[4]));
         for (const Action& act : actions)
             act(panel);
         QCOMPARE(panel.Emitted(), emitted);
@@ -174,44 +151,40 @@ private slots:
         QCOMPARE(panel.m_pSlider->value(), nPosition);
     }
 
-    // The buttons, the radio group and the combo box: after the actions, the signals, the checked buttons
-    // and the combo box's item.
+    // The buttons, the radio group and the combo box: after the actions, the signals, then the checked
+    // buttons and the combo box's item.
     void options_data()
     {
         QTest::addColumn<QList<Action>>("actions");
         QTest::addColumn<QStringList>("emitted");
-        QTest::addColumn<QStringList>("checked");
-        QTest::addColumn<QString>("sItem");
-        const auto row = [](const char* sTag, QList<Action> actions, QStringList emitted, QStringList checked,
-                             const char* sItem) {
-            QTest::newRow(sTag) << actions << emitted << checked << QString(sItem);
+        QTest::addColumn<QStringList>("shown");
+        const auto row = [](const char* sTag, QList<Action> actions, QStringList emitted, QStringList shown) {
+            QTest::newRow(sTag) << actions << emitted << shown;
         };
-        row("check box", { Set("awb", 1), Click("awb"), Click("awb") }, { "awb false", "awb true" },
-            { "awb" }, "Mid");
-        row("binary", { Set("nr", 5), Click("nr"), Click("nr") }, { "nr 0 false", "nr 1 false" }, { "nr" },
-            "Mid");
-        row("radio from device", { Set("freq", 60), Set("freq", 55) }, {}, { "hz60" }, "Mid");
-        row("radio clicks", { Click("hz50"), Click("hz50") }, { "freq 50 false", "freq 50 false" },
-            { "hz50" }, "Mid");
-        row("combo box from device", { Set("mode", 5), Set("mode", 4) }, {}, {}, "High");
-        row("combo box selection", { Set("mode", 5), Pick(0), Pick(0) }, { "mode 1 false" }, {}, "Low");
+        row("boolean", { Set("awb", 1), Click("awb"), Click("awb") }, { "awb false", "awb true" },
+            { "awb", "Mid" });
+        row("binary", { Set("nr", 5), Click("nr"), Click("nr") }, { "nr 0 false", "nr 1 false" },
+            { "nr", "Mid" });
+        // Every click is sent; the device's values are shown, one it does not know is ignored.
+        row("radio", { Click("hz50"), Click("hz50"), Set("freq", 60), Set("freq", 55) },
+            { "freq 50 false", "freq 50 false" }, { "hz60", "Mid" });
+        row("combo box", { Pick(0), Pick(0), Set("mode", 5), Set("mode", 4) }, { "mode 1 false" },
+            { "High" });
     }
     void options()
     {
         QFETCH(QList<Action>, actions);
         QFETCH(QStringList, emitted);
-        QFETCH(QStringList, checked);
-        QFETCH(QString, sItem);
+        QFETCH(QStringList, shown);
         Panel panel;
         for (const Action& act : actions)
             act(panel);
-        QStringList checkedNow;
+        QStringList shownNow;
         for (QAbstractButton* pButton : panel.m_widget.findChildren<QAbstractButton*>())
             if (pButton->isChecked())
-                checkedNow << pButton->text();
+                shownNow << pButton->text();
         QCOMPARE(panel.Emitted(), emitted);
-        QCOMPARE(checkedNow, checked);
-        QCOMPARE(panel.m_pComboBox->currentText(), sItem);
+        QCOMPARE(shownNow << panel.m_pComboBox->currentText(), shown);
     }
 };
 

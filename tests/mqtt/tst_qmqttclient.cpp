@@ -26,9 +26,9 @@ const QString kMarker = QStringLiteral("/marker");
 // connection, a marker published last has come back.
 // A call is logged when it returns, so what it reports before returning stands before its name. A call that
 // fails (null subscription, publish -1, a busy idle loop, a pause without the test's own broker process) is
-// logged with "!" appended. A publish to the
-// stand-in broker (connect=refusing) fails unless it has left before publish() returned: an edit does not
-// wait for a later pass of the event loop (a write notification, a timer tick) to leave.
+// logged with "!" appended; a message whose payload is not the one published on its topic with "?". A publish
+// to the stand-in broker (connect=refusing) fails unless it has left before publish() returned: an edit does
+// not wait for a later pass of the event loop (a write notification, a timer tick) to leave.
 class TestMqttClient : public QObject
 {
     Q_OBJECT
@@ -37,6 +37,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_closed.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress));
+        m_big.resize(16 << 20);
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(m_big.data()), m_big.size() / 4);
         // mosquitto 2.0 grants MQTT 3.1.1 subscriptions even where its ACL denies them, so this stand-in
         // accepts the connection and refuses every subscription but the marker's, and sends back what is
         // published to it. The client's packets fit a one-byte length.
@@ -146,13 +148,15 @@ private:
                 connect(pSubscription, &QMqttSubscription::stateChanged, this,
                     [this, sLetter](int nState) { Log(sLetter + QString::number(nState)); });
                 connect(pSubscription, &QMqttSubscription::messageReceived, this,
-                    [this, sLetter] { Log(sLetter + "m"); });
+                    [this, sLetter](const QMqttMessage& message) {
+                        Log(sLetter + (message.payload() == Payload(message.topic().name()) ? "m" : "m?"));
+                    });
                 Log(sLetter + QString::number(pSubscription->state()));
             }
             return pSubscription;
         } else if (sCall == "pub") {
             // The stand-in's end of the connection is read while the event loop does not run.
-            return m_pClient->publish(sArgument, sArgument.toUtf8()) >= 0
+            return m_pClient->publish(sArgument, Payload(sArgument)) >= 0
                 && (m_pClient->port() != m_refusing.serverPort() || m_pStandIn->waitForReadyRead(10000));
         } else if (sCall == "unsub") {
             m_pClient->unsubscribe(sArgument);
@@ -203,6 +207,9 @@ private:
     QPointer<QTcpSocket> m_pStandIn;
     // Bound without listening: the port is refused, and no other test can take it.
     QTcpSocket m_closed;
+    // Every topic is published with its name as payload, except "/big": 16 MiB of random bytes.
+    QByteArray Payload(const QString& sTopic) const { return sTopic == "/big" ? m_big : sTopic.toUtf8(); }
+    QByteArray m_big;
     QPointer<QMqttClient> m_pClient;
     QHash<QMqttSubscription*, QString> m_letters;
     QStringList m_log;
@@ -228,7 +235,9 @@ void TestMqttClient::scenario_data()
     // A frozen broker: the pings go unanswered, then a CONNACK never comes.
     QTest::newRow("keep-alive") << sConnected + "pause 0 d TransportInvalid ~ 1 connect 0 d TransportInvalid";
     // Without a connection, or with invalid topics.
-    QTest::newRow("refused requests") << "pub=/t! sub=/t! 1 connect pub=/t! sub=/t! 2 c ~ pub=#! sub=#/x!";
+    QTest::newRow("refused requests")
+        << "pub=/t! sub=/t! 1 connect pub=/t! sub=/t! 2 c ~ pub=! pub=#! pub=/t/+! sub=! sub=#/x! sub=/t+!";
+    QTest::newRow("16 MiB binary payload") << sConnected + "a1 sub=/big a2 ~ pub=/big am M";
     QTest::newRow("subscription states")
         << sConnected + "a1 sub=/s sub=/s a2 ~ sub=/s a3 unsub=/s a0 ~ a1 sub=/s a2";
     // A subscription refused; a publish that leaves at once.

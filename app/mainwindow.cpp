@@ -122,6 +122,7 @@ QUrl GuideUrl()
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
+    , m_kavroComm(this)
     , m_pConfigDataDlg(std::make_shared<ConfigDataDlg>(this))
     , m_pCaptureDlg(std::make_shared<CaptureDialog>(this))
     , m_pCredentialsDlg(std::make_shared<CredentialsDialog>(this))

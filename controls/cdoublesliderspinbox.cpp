@@ -47,12 +47,24 @@ void CDoubleSliderSpinBox::EnableControl(bool bEnable)
 
 void CDoubleSliderSpinBox::UpdateRange() { ApplyRange(); }
 
-// A value the device reports: the spin box may show it rounded to its decimals or clamped to its bounds, and
-// that is not an edit of the user's, so it is not sent back (the device would be set to the rounded value).
+// A value the device reports. The widgets take it once the current pass of the event loop is done, before
+// the next paint: a flood of reports for one parameter lays out the spin box's text once per pass, not once
+// per report (that layout is most of the cost of a report).
 void CDoubleSliderSpinBox::SetValue(QVariant value)
 {
-    const double d = value.toDouble();
-    m_value = QVariant(d);
+    m_value = QVariant(value.toDouble());
+    if (m_bShowPending)
+        return;
+    m_bShowPending = true;
+    QMetaObject::invokeMethod(this, &CDoubleSliderSpinBox::ShowValue, Qt::QueuedConnection);
+}
+
+// The spin box may show the stored value rounded to its decimals or clamped to its bounds, and that is not
+// an edit of the user's, so it is not sent back (the device would be set to the rounded value).
+void CDoubleSliderSpinBox::ShowValue()
+{
+    m_bShowPending = false;
+    const double d = m_value.toDouble();
     m_bFollowingDevice = true;
     if (m_pSpinBox)
         m_pSpinBox->setValue(d);

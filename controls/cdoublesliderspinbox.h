@@ -31,6 +31,7 @@ private slots:
     void OnSliderPressed();
 
 private:
+    void ShowValue();
     void ApplyRange();
     double SliderRange() const;
     int ValueToSliderPosition(double v) const;
@@ -41,4 +42,6 @@ private:
     bool m_bSliderPressed;
     // Set while the widgets take a reported value, new bounds or a new slider width.
     bool m_bFollowingDevice = false;
+    // Set from a reported value until the widgets show it.
+    bool m_bShowPending = false;
 };

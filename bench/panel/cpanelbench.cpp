@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "benchsystem.h"
+#include "model/ckavroparam.h"
 #include "tools/camera-sim/kavrotopics.h"
 
 #include <QAbstractButton>
@@ -122,11 +123,14 @@ void CPanelBench::StartFlood(const QString& sTopic)
     auto* pPane = Widget<QPlainTextEdit>(m_pWindow.get(), "teMessages");
     const bool bStatus = sTopic.startsWith(kStatusPrefix);
     if (bStatus) {
-        QObject::connect(pSpinBox, qOverload<double>(&QDoubleSpinBox::valueChanged), this, [this](double d) {
-            if (m_nValuesSeen++ == 0)
-                m_nFirstValueNs = BenchSystem::MonotonicNs();
-            m_bLastValueSet = d == kFinalFloodValue;
-        });
+        // Every report the link hands to the window counts; the spin box shows the latest once per pass.
+        QObject::connect(m_pWindow->findChild<CKavroComm*>(), &CKavroComm::DataUpdate, this,
+            [this](QString, QString, QString, QString sParamName) {
+                if (sParamName == QLatin1String("yNoiseThresh") && m_nValuesSeen++ == 0)
+                    m_nFirstValueNs = BenchSystem::MonotonicNs();
+            });
+        QObject::connect(pSpinBox, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+            [this](double d) { m_bLastValueSet = d == kFinalFloodValue; });
         m_pPaintWatch->m_onRepaint = [this](qint64 nNs) { FloodValueShown(nNs); };
     } else {
         // The message pane is in the advanced panel: opened, as a user watching the log would.

@@ -93,6 +93,11 @@ Action Set(const QString& sParam, double dValue)
 {
     return [sParam, dValue](Panel& panel) { panel.m_controls[sParam]->SetValue(dValue); };
 }
+// The event loop's turn after a pass of inbound messages: the slider control shows the values reported in it.
+Action Turn()
+{
+    return [](Panel&) { QCoreApplication::sendPostedEvents(); };
+}
 Action Click(const QString& sText)
 {
     return [sText](Panel& panel) {
@@ -129,8 +134,12 @@ private slots:
             { "g -1 false", "g -0.99 true", "g -0.995 false" }, -0.99, 102);
         // A spin-box edit is sent delayed, unless it is within 0.001 of the value.
         row("spin box only", { 0, 0, 16, 0, 4 }, { Spin(0.001), Spin(13.5) }, { "g 13.5 true" }, 13.5, 42);
-        // A reported value is shown, clamped or rounded by the spin box, and never sent back.
-        row("device values", { 300, 0, 10, 5, 2 }, { Set("g", -1e300), Set("g", 1.2345) }, {}, 1.2345, 37);
+        // A reported value is shown, clamped or rounded by the spin box, and never sent back; of the values
+        // reported in one pass the last is shown, and an edit made before it is shown stands.
+        row("device values", { 300, 0, 10, 5, 2 },
+            { Set("g", -1e300), Turn(), Set("g", 9), Set("g", 1.2345) }, {}, 1.2345, 37);
+        row("edit before a report is shown", { 300, 0, 10, 5, 2 }, { Set("g", 2), Spin(3) }, { "g 3 true" },
+            3, 90);
         row("equal bounds", { 300, 5, 5, 5, 2 }, { Set("g", 5) }, {}, 5, 0);
         // A narrower slider and new bounds from the device clamp the widgets: that is nobody's edit.
         row("new width, bounds", { 300, -8, 8, 0, 2 }, { Width(100), Bounds(2, 8), Set("g", 5) }, {}, 5, 50);
@@ -146,6 +155,7 @@ private slots:
         panel.AddSlider(int(slider[0]), slider[1], slider[2], slider[3], int(slider[4]));
         for (const Action& act : actions)
             act(panel);
+        Turn()(panel);
         QCOMPARE(panel.Emitted(), emitted);
         QCOMPARE(panel.m_controls["g"]->m_value.toDouble(), dValue);
         QCOMPARE(panel.m_pSlider->value(), nPosition);

@@ -57,6 +57,10 @@ void CDoubleSliderSpinBox::SetValue(QVariant value)
         return;
     m_bShowPending = true;
     QMetaObject::invokeMethod(this, &CDoubleSliderSpinBox::ShowValue, Qt::QueuedConnection);
+    // The repaint is asked for now as well. Its request queues behind the call above, at a lower priority,
+    // so the value is painted in the same turn of the event loop in which the widgets take it, not one later.
+    if (m_pSpinBox)
+        m_pSpinBox->update();
 }
 
 // The spin box may show the stored value rounded to its decimals or clamped to its bounds, and that is not

@@ -177,7 +177,7 @@ private:
     void DiscardPendingValues();
     void SendControlCommand(QString command, bool value);
 
-    // A child of the window as well, so that tools and tests find the link among the window's objects.
+    // Also a child of the window, so that the benchmark and the inbound fuzzer reach the window's own link.
     CKavroComm m_kavroComm;
     QJsonDocument m_configDoc;
     CControlsMap m_controls;

@@ -85,8 +85,14 @@ private slots:
         QFETCH(int, nCount);
         QFETCH(QString, sPattern);
         QFETCH(int, nMatches);
+        // The rounds nFrom to nTo - 1 of the payload on each topic.
+        const auto publish = [&](int nFrom, int nTo) {
+            for (int i = nFrom; i < nTo; ++i)
+                for (const QString& sTopic : topics)
+                    m_device.publish(sTopic, QByteArray(payload).replace("%1", QByteArray::number(i)));
+        };
         // One round first, so that what the first of the kind sets up for good is in place.
-        Publish(topics, payload, 0, 1);
+        publish(0, 1);
         QVERIFY(Settled(sPattern) >= 0);
         const qint64 nBefore = MemoryInUse();
         QElapsedTimer sinceTick;
@@ -95,7 +101,7 @@ private slots:
         connect(&ticker, &QTimer::timeout, [&] { nLongestGapMs = qMax(nLongestGapMs, sinceTick.restart()); });
         sinceTick.start();
         ticker.start(20);
-        Publish(topics, payload, 1, 1 + nCount);
+        publish(1, 1 + nCount);
         QCOMPARE(Settled(sPattern), nMatches);
         const qint64 nAfter = MemoryInUse();
         QVERIFY2(nAfter <= nBefore * 1.1, qPrintable(QString::number(nAfter - nBefore)));
@@ -120,7 +126,7 @@ private:
         const int nMatches = Lines().filter(QRegularExpression(sPattern)).size();
         m_closer.clear();
         EmptyTextView(Widget<QPlainTextEdit>(m_pWindow.get(), "teMessages"));
-        EmptyTextView(Widget<QPlainTextEdit>(m_pWindow.get(), "teConfigData"));
+        EmptyTextView(Viewer());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return nMatches;
     }
@@ -128,18 +134,10 @@ private:
     // The lines of the pane, the viewer and the boxes.
     QStringList Lines() const
     {
-        return PaneLines(m_pWindow.get())
-            + Widget<QPlainTextEdit>(m_pWindow.get(), "teConfigData")->toPlainText().split('\n')
+        return PaneLines(m_pWindow.get()) + Viewer()->toPlainText().split('\n')
             + m_closer.summary().split('\n');
     }
-    // The rounds nFrom to nTo - 1 of the payload on each topic.
-    void Publish(const QStringList& topics, const QByteArray& payload, int nFrom, int nTo)
-    {
-        for (int i = nFrom; i < nTo; ++i) {
-            for (const QString& sTopic : topics)
-                m_device.publish(sTopic, QByteArray(payload).replace("%1", QByteArray::number(i)));
-        }
-    }
+    QPlainTextEdit* Viewer() const { return Widget<QPlainTextEdit>(m_pWindow.get(), "teConfigData"); }
 
     std::unique_ptr<MainWindow> m_pWindow;
 };

@@ -13,12 +13,6 @@ const QString kNoKeyStore = "No key store is available (";
 QStringList s_messages;
 QtMessageHandler s_previousHandler = nullptr;
 
-void CaptureMessage(QtMsgType type, const QMessageLogContext& context, const QString& sText)
-{
-    s_messages << sText;
-    s_previousHandler(type, context, sText);
-}
-
 } // namespace
 
 // The main window against a broker with a TLS listener (certificate from the test's CA) that wants a user
@@ -38,8 +32,27 @@ private slots:
         m_device.client().connectToHostEncrypted();
         QTRY_COMPARE(m_device.client().state(), QMqttClient::Connected);
         m_device.publish("/hdr/status/parameters/connection", kActive, true);
-        m_closer.m_onDialog = [this](QDialog* pDialog) { AnswerDialog(pDialog); };
-        s_previousHandler = qInstallMessageHandler(CaptureMessage);
+        // The credentials dialog gets the user and the next of m_answers, or Cancel when there is none.
+        m_closer.m_onDialog = [this](QDialog* pDialog) {
+            auto* pUserName = Widget<QLineEdit>(pDialog, "leUserName");
+            auto* pRemember = Widget<QCheckBox>(pDialog, "cbRememberPassword");
+            m_dialogs << QString("[%1] %2, %3")
+                             .arg(pUserName->text(),
+                                 Widget<QLabel>(pDialog, "lblRefused")->isHidden() ? "asked" : "refused",
+                                 pRemember->isEnabled() ? "can remember" : "cannot remember");
+            if (m_answers.isEmpty())
+                return pDialog->reject();
+            pUserName->setText(kUser);
+            Widget<QLineEdit>(pDialog, "lePassword")->setText(m_answers.first().first);
+            pRemember->setChecked(m_answers.takeFirst().second);
+            Widget<QDialogButtonBox>(pDialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+        };
+        // Everything the window logs is kept, and still printed.
+        s_previousHandler = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& sText) {
+                s_messages << sText;
+                s_previousHandler(type, context, sText);
+            });
     }
 
     // One window walks the credentials flow. A certificate that does not verify ends the attempt with the
@@ -55,6 +68,12 @@ private slots:
             { "port", QString::number(m_broker.port()) }, { "ca_file", m_secrets.caFile() } }));
         {
             MainWindow window;
+            // Presses Connect and waits until the window is connected.
+            const auto connected = [&window] {
+                Click(&window, "btnConnect");
+                return QTest::qWaitFor(
+                    [&window] { return Text(&window, "btnConnect") == "Disconnect"; }, 15000);
+            };
             Click(&window, "btnConnect");
             QTRY_COMPARE(m_closer.summary(), kFailed);
             QCOMPARE(PaneLines(&window).filter("Secure connection failed: "),
@@ -62,7 +81,7 @@ private slots:
 
             Widget<QLineEdit>(&window, "leBrokerURL")->setText("mqtts://127.0.0.1");
             m_answers = { { kPassword, false } };
-            QVERIFY(Connect(window));
+            QVERIFY(connected());
             Click(&window, "btnConnect");
             QTRY_COMPARE(Text(&window, "btnConnect"), "Connect");
             Click(&window, "btnConnect");
@@ -72,13 +91,13 @@ private slots:
             window.SetPasswordStore(std::unique_ptr<CPasswordStore>(pStore));
             const QString sKey = QString("%1@mqtts://127.0.0.1:%2").arg(kUser).arg(m_broker.port());
             m_answers = { { "wrong", true }, { kPassword, true } };
-            QVERIFY(Connect(window));
+            QVERIFY(connected());
             QCOMPARE(*pStore->m_pPasswords, (QMap<QString, QString> { { sKey, kPassword } }));
             Click(&window, "btnConnect");
             QTRY_COMPARE(Text(&window, "btnConnect"), "Connect");
             pStore->m_pPasswords->first() = "stale";
             m_answers = { { kPassword, false } };
-            QVERIFY(Connect(window));
+            QVERIFY(connected());
             QCOMPARE(m_dialogs,
                 QStringList({ "[] asked, can remember", "[engineer] asked, cannot remember",
                     "[engineer] asked, can remember", "[engineer] refused, can remember",
@@ -103,31 +122,6 @@ private slots:
     }
 
 private:
-    // Answers the credentials dialog with the user and the next of m_answers, or cancels when there is none.
-    void AnswerDialog(QDialog* pDialog)
-    {
-        auto* pUserName = Widget<QLineEdit>(pDialog, "leUserName");
-        auto* pRemember = Widget<QCheckBox>(pDialog, "cbRememberPassword");
-        m_dialogs << QString("[%1] %2, %3")
-                         .arg(pUserName->text(),
-                             Widget<QLabel>(pDialog, "lblRefused")->isHidden() ? "asked" : "refused",
-                             pRemember->isEnabled() ? "can remember" : "cannot remember");
-        if (m_answers.isEmpty()) {
-            pDialog->reject();
-            return;
-        }
-        pUserName->setText(kUser);
-        Widget<QLineEdit>(pDialog, "lePassword")->setText(m_answers.first().first);
-        pRemember->setChecked(m_answers.takeFirst().second);
-        Widget<QDialogButtonBox>(pDialog, "buttonBox")->button(QDialogButtonBox::Ok)->click();
-    }
-    // Presses Connect and waits until the window is connected.
-    static bool Connect(MainWindow& window)
-    {
-        Click(&window, "btnConnect");
-        return QTest::qWaitFor([&window] { return Text(&window, "btnConnect") == "Disconnect"; }, 15000);
-    }
-
     TestSecrets m_secrets;
     QList<QPair<QString, bool>> m_answers; // the password and whether to remember it
     QStringList m_dialogs;

@@ -19,9 +19,9 @@
 
 namespace {
 
-// The link and subscriptions of the built-in configuration, wired to the window as the window wires its own
-// link. The message pane and the configuration viewer keep only their last lines, so that a long run is not
-// slowed down by what earlier inputs left there.
+// The window with its own link, and the subscriptions of the built-in configuration feeding that link as
+// the link's own would once connected. The message pane and the configuration viewer keep only their last
+// lines, so that a long run is not slowed down by what earlier inputs left there.
 class CInboundPath
 {
 public:
@@ -32,15 +32,13 @@ public:
         QFile defaults(QStringLiteral(":/default-config.json"));
         defaults.open(QIODevice::ReadOnly);
         const QJsonObject config = QJsonDocument::fromJson(defaults.readAll())["mqtt_config"].toObject();
-        m_link.ReadTopicConfig(config);
-        QObject::connect(&m_link, &CKavroComm::DataUpdate, &m_window, &MainWindow::DataUpdate);
-        QObject::connect(&m_link, &CKavroComm::MessageUpdate, &m_window, &MainWindow::MessageUpdate);
+        auto* pLink = m_window.findChild<CKavroComm*>();
         for (const bool bRaw : { false, true }) {
             const QJsonObject topics = config[bRaw ? "subscribe_topics_raw" : "subscribe_topics"].toObject();
             for (auto it = topics.constBegin(); it != topics.constEnd(); ++it) {
                 auto pSubscription = std::make_unique<CKavroSubscription>();
                 pSubscription->Subscribe(it.key(), it.value().toString(), nullptr, bRaw);
-                QObject::connect(pSubscription.get(), &CKavroSubscription::SubscriptionMessage, &m_link,
+                QObject::connect(pSubscription.get(), &CKavroSubscription::SubscriptionMessage, pLink,
                     &CKavroComm::ReceiveSubscriptionMessage);
                 m_subscriptions.emplace_back(
                     QMqttTopicFilter(it.value().toString()), std::move(pSubscription));
@@ -65,7 +63,6 @@ public:
 
 private:
     MainWindow m_window;
-    CKavroComm m_link;
     std::vector<std::pair<QMqttTopicFilter, std::unique_ptr<CKavroSubscription>>> m_subscriptions;
 };
 

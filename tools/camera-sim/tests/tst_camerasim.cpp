@@ -1,19 +1,9 @@
-#include "mosquittobroker.h"
 #include "tools/camera-sim/kavrotopics.h"
 #include "windowtest.h"
-
-#include <QProcess>
-#include <QtTest>
-#include <csignal>
-#include <memory>
-
-namespace {
 
 // A step takes up to about 3 s on a loaded two-core machine under sanitizers (a capture, the camera's exit
 // with its leak check); this is ten times that.
 constexpr int kWaitMs = 30000;
-
-} // namespace
 
 // The camera executable against a private broker, what a panel relies on beyond what the end-to-end test
 // shows through a real panel. The test plays the panel: it subscribes to everything under /hdr once the
@@ -23,12 +13,26 @@ class TestCameraSim : public QObject
     Q_OBJECT
 
 private slots:
+    void camera_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QStringList>("uploads");
+        QTest::addColumn<int>("signal"); // ends the camera
+        QTest::newRow("LDR sensor") << "--sensor-model=AR0233" << QStringList { "ldr", "meta" }
+                                    << int(SIGINT);
+        QTest::newRow("failing capture") << "--fail-capture" << QStringList() << int(SIGTERM);
+    }
     // A parameter file is applied member by member in key order, each member reported also when clamped or
     // refused (no such choice, read-only, text). Defaults reports every parameter; an upload sent back
-    // restores what it holds; garbage changes nothing and starts no capture. SIGTERM ends the camera cleanly.
-    void parametersFilesAndCommands()
+    // restores what it holds; garbage on either topic changes nothing and starts no capture. A capture then
+    // uploads its images and then "meta" before its result, 0, or 255 when it failed: the result is the last
+    // thing the panel sees. SIGINT and SIGTERM end the camera cleanly.
+    void camera()
     {
-        QVERIFY(StartCamera());
+        QFETCH(QString, option);
+        QFETCH(QStringList, uploads);
+        QFETCH(int, signal);
+        QVERIFY(StartCamera({ option }));
         const QByteArray defaults = Upload();
         const QByteArray file = R"({ "gamma": { "value": 1.5 }, "manualTAms": { "value": 100 },
     "blue/yellow": -0.5, "yNoiseThresh": { "value": -3 }, "flipXY": { "value": true }, "freq": { "value": 55 },
@@ -46,38 +50,19 @@ private slots:
         m_pPanel->publish(kParamsSetTopic, changed);
         QCOMPARE(Upload(), changed);
 
-        const QList<QPair<QString, QByteArray>> garbage { { kParamsSetTopic, {} },
-            { kParamsSetTopic, "[1,2,3]" }, { kParamsSetTopic, QByteArray::fromHex("00c3ff7b22e2809f") },
-            { kControlSetTopic, QByteArray::fromHex("7bff00") },
-            { kParamsSetTopic, "{\"gamma\":{\"value\":1" }, { kParamsSetTopic, QByteArray(100000, '[') },
-            { kParamsSetTopic, "{\"gamma\":{\"value\":\"" + QByteArray(4 << 20, 'x') + "\"}}" },
-            { kParamsSetTopic, R"({"gamma":null,"w":{"value":[3]},"detail":{}})" },
-            { kParamsSetTopic, R"({"capture":{"value":3},"Gamma":{"value":3}})" },
-            { kControlSetTopic, R"({"load-defaults":{"value":false},"reboot":{"value":true}})" } };
-        for (const auto& [sTopic, payload] : garbage)
-            m_pPanel->publish(sTopic, payload);
+        const QByteArrayList garbage { {}, "[1,2,3]", QByteArray::fromHex("00c3ff7b22e2809f"),
+            QByteArray::fromHex("7bff00"), "{\"gamma\":{\"value\":1", QByteArray(100000, '['),
+            "{\"gamma\":{\"value\":\"" + QByteArray(4 << 20, 'x') + "\"}}",
+            R"({"gamma":null,"w":{"value":[3]},"detail":{}})",
+            R"({"capture":{"value":3},"Gamma":{"value":3}})",
+            R"({"load-defaults":{"value":false},"reboot":{"value":true}})" };
+        for (const QByteArray& payload : garbage) { // to either topic
+            m_pPanel->publish(kParamsSetTopic, payload);
+            m_pPanel->publish(kControlSetTopic, payload);
+        }
         QCOMPARE(Upload(), changed);
         QCOMPARE(Topics("/hdr").filter("capture"), QStringList());
-        StopCamera(SIGTERM);
-    }
 
-    void captureUploadsBuffersThenResult_data()
-    {
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<QStringList>("uploads");
-        QTest::addColumn<int>("signal"); // ends the camera
-        QTest::newRow("LDR sensor") << "--sensor-model=AR0233" << QStringList { "ldr", "meta" }
-                                    << int(SIGINT);
-        QTest::newRow("failing") << "--fail-capture" << QStringList() << int(SIGTERM);
-    }
-    // A capture uploads its images and then "meta" before its result, 0, or 255 when it failed: the result
-    // is the last thing the panel sees.
-    void captureUploadsBuffersThenResult()
-    {
-        QFETCH(QString, option);
-        QFETCH(QStringList, uploads);
-        QFETCH(int, signal);
-        QVERIFY(StartCamera({ option }));
         m_pPanel->publish(kParamsSetTopic, R"({"capture":{"value":1}})");
         QTRY_COMPARE_WITH_TIMEOUT(m_pPanel->messages().last().topic, kStatusPrefix + "capture", kWaitMs);
         QCOMPARE(Topics(kCapturePrefix), uploads);
@@ -85,23 +70,16 @@ private slots:
         StopCamera(signal);
     }
 
-    void cleanup()
-    {
-        m_pPanel.reset();
-        m_pCamera.reset(); // kills a camera still running
-        m_pBroker.reset();
-    }
-
 private:
-    // Started before its broker, the camera has to keep retrying. It prints a line once it has announced
-    // itself.
-    bool StartCamera(const QStringList& options = {})
+    // Ends a camera of the test before that still runs. Started before its broker, the camera has to keep
+    // retrying. It prints a line once it has announced itself.
+    bool StartCamera(const QStringList& options)
     {
+        m_pCamera = std::make_unique<QProcess>();
         m_pBroker = std::make_unique<MosquittoBroker>();
         if (!m_pBroker->start())
             return false;
         m_pBroker->stop();
-        m_pCamera = std::make_unique<QProcess>();
         m_pCamera->setProcessChannelMode(QProcess::ForwardedErrorChannel); // its warnings, sanitizer reports
         m_pCamera->start(KAVRO_CAMERA_SIM,
             QStringList { "--port", QString::number(m_pBroker->port()), "--log-interval-ms", "0" } + options);
@@ -131,10 +109,9 @@ private:
     QStringList Topics(const QString& sPrefix) const
     {
         QStringList topics;
-        for (const TestDevice::Message& message : m_pPanel->messages()) {
+        for (const TestDevice::Message& message : m_pPanel->messages())
             if (message.topic.startsWith(sPrefix))
                 topics << message.topic.mid(sPrefix.size());
-        }
         return topics;
     }
     // The values of the parameters' last reports, e.g. "16.66 true".
